@@ -1,0 +1,55 @@
+#include "stimulark/app/Application.hpp"
+
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/VariableMonitor.hpp"
+#include "stimulark/file/File.hpp"
+#include "stimulark/math/Random.hpp"
+#include "stimulark/platform/ApplicationProperties.hpp"
+#include "stimulark/platform/Clock.hpp"
+#include "stimulark/platform/Keyboard.hpp"
+#include "stimulark/platform/Platform.hpp"
+
+#include <exception>
+
+namespace Stimulark {
+
+namespace {
+bool initialized = false;
+}
+
+bool toolkitInitialized() { return initialized; }
+
+void initializeToolkit() {
+    if (initialized)
+        return;
+    seedRandom();
+    applicationProperties.initialize();
+    Clock::initializeFrequency();
+    resetKeyboard();
+    resetMouse();
+    variableMonitors.clear();
+    File::initializeFolders();
+    initialized = true;
+}
+
+void notify(const char* caption, const char* text) {
+    platform().showNotification(caption, text);
+}
+
+int runApplication(int argc, char** argv) {
+    applicationProperties.initialize(argc, argv);
+    try {
+        platform().setNormalPriority();
+        initializeToolkit();
+        applicationMain();
+    } catch (Exception e) {
+        notify(notificationCaption, e.fullMessage().c_str());
+    } catch (const std::exception&) { // the kind does not matter: the text is fixed
+        notify(stdExceptionCaption, stdExceptionText);
+    } catch (const char* text) {
+        notify(notificationCaption, text);
+    }
+    return 0;
+}
+
+} // namespace Stimulark

@@ -1,0 +1,25 @@
+#pragma once
+
+// Supplied by the program: its main routine, run by the toolkit's entry after
+// start-up. It may throw anything; the entry reports what escapes it.
+void applicationMain();
+
+namespace Stimulark {
+
+// The process entry's work: records the arguments, applies the normal priority,
+// starts the toolkit, runs applicationMain and notifies any failure. Returns the
+// exit code, always 0.
+int runApplication(int argc, char** argv);
+
+// One-time start-up; later calls do nothing.
+void initializeToolkit();
+bool toolkitInitialized();
+
+// Shows a notification: the platform's modal box plus a copy on standard error.
+void notify(const char* caption, const char* text);
+
+inline constexpr const char* notificationCaption = "Stimulark Notification";
+inline constexpr const char* stdExceptionCaption = "Stimulark Notification : std lib exception";
+inline constexpr const char* stdExceptionText = "no named exception thrown";
+
+} // namespace Stimulark

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "stimulark/platform/Platform.hpp"
+
+#include <array>
+#include <cstdint>
+
+namespace Stimulark {
+
+// The platform half of a canvas: window class record, window, rendering context,
+// the display-mode records and the saved hardware gamma ramp.
+class APICanvasProperties {
+public:
+    APICanvasProperties();
+    ~APICanvasProperties();
+    APICanvasProperties(const APICanvasProperties&) = delete;
+    APICanvasProperties& operator=(const APICanvasProperties&) = delete;
+
+    void openFullScreen();
+    void createWindow(const DisplayMode& mode);
+    void createContext(int colorDepth);
+    void close();
+    void releaseContext();
+    void swapBuffers();
+
+    // Hardware gamma ramp: 3 x 256 entries, red then green then blue.
+    void saveGammaRamp();
+    void setGammaRamp(const std::uint16_t* ramp);
+    void restoreGammaRamp();
+
+    WindowClassRecord windowClass;
+    WindowHandle deviceContext = 0; // the screen until the window exists, then the window
+    WindowHandle window = 0;
+    ContextHandle renderingContext = 0;
+    DisplayMode requestedMode;
+    DisplayMode initialMode;
+    bool hasWindow = false;
+    std::array<std::uint16_t, 768> savedGammaRamp{};
+    std::uint16_t* gammaRamp = nullptr;
+    int gammaRampState = 0; // 0 untouched; 1 or 2 changed, restored at close
+    int lastGammaResult = 0;
+    int width = 0;
+    int height = 0;
+    int colorDepth = 0;
+    double refreshRate = 0.0;
+    // What the platform could give of the requested pixel format.
+    PixelFormatDescriptor pixelFormat;
+};
+
+} // namespace Stimulark

@@ -1,0 +1,40 @@
+#include "stimulark/geometry/Rectangle.hpp"
+
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/Canvas.hpp"
+
+namespace Stimulark {
+
+namespace {
+
+[[noreturn]] void refuseSize() {
+    throw Exception(typeid(Rectangle), "SIZE ERROR", "Width and Height must be defined as positive value.");
+}
+
+} // namespace
+
+Rectangle::Rectangle(double left_, double top_, double right_, double bottom_) {
+    if (!(right_ - left_ > 0.0) || !(bottom_ - top_ > 0.0))
+        refuseSize();
+    set(left_, top_, right_, bottom_);
+}
+
+Rectangle::Rectangle(double width, double height) {
+    if (!(width > 0.0) || !(height > 0.0))
+        refuseSize();
+    set(width, height);
+}
+
+Rectangle& Rectangle::clip(const Rectangle& other) {
+    const double newLeft = left > other.left ? left : other.left;
+    const double newTop = top > other.top ? top : other.top;
+    const double newRight = right < other.right ? right : other.right;
+    const double newBottom = bottom < other.bottom ? bottom : other.bottom;
+    if (newLeft > newRight || newTop > newBottom)
+        throw Exception(typeid(Rectangle), "SIZE ERROR", "Cripped rectangle is null.");
+    return set(newLeft, newTop, newRight, newBottom);
+}
+
+void Rectangle::draw(Color fill) const { Canvas::fillCurrent(*this, fill); }
+
+} // namespace Stimulark

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "stimulark/canvas/Drawable.hpp"
+#include "stimulark/color/Color.hpp"
+#include "stimulark/geometry/Rectangle.hpp"
+
+#include <cstdint>
+#include <string>
+
+namespace Stimulark {
+
+enum PixelComponents : int { GRAY = 0, RGB = 1, RGBA = 2 };
+enum PixelPrecision : int { BYTE = 0, FLOAT = 1 };
+
+inline constexpr int BITMAP_ALIGNMENT = 4;
+
+// The graphics platform's share of an image: its texture.
+class APIImageProperties {
+public:
+    std::uint32_t textureName = 0;
+    int textureWidth = 0;
+    int textureHeight = 0;
+};
+
+class Image;
+using PixelSetter = void (*)(Image& image, int x, int y, Color color);
+using PixelGetter = Color (*)(const Image& image, int x, int y);
+
+// A raster in main memory: bottom-up rows aligned to 4 bytes, one layout
+// (GRAY, RGB, RGBA) and one precision (BYTE, FLOAT) fixed at allocation.
+class Image : public Drawable {
+public:
+    Image() = default;
+    Image(int width, int height, PixelComponents components, PixelPrecision precision);
+    ~Image() override;
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+    void set(int width, int height, PixelComponents components, PixelPrecision precision);
+    void release();
+
+    double getWidth() const { return width; }
+    double getHeight() const { return height; }
+    void* getBitmap() const;
+
+    void clear(Color color);
+    void fill(Rectangle rect, Color color);
+    void setPixel(int x, int y, Color color) { pixelSetter(*this, x, y, color); }
+    Color getPixel(int x, int y) const { return pixelGetter(*this, x, y); }
+
+    void draw();
+    void draw(double left, double top);
+    void useTexture(bool on);
+
+    void load(const char* fileName);
+    void load(std::string fileName);
+
+    APIImageProperties* api = nullptr;
+    int width = 0;
+    int height = 0;
+    PixelComponents components = RGB;
+    PixelPrecision precision = BYTE;
+    Rectangle area;
+    Rectangle targetArea;
+    bool haveBitmap = false;
+    bool textured = false;
+    float* floatBitmap = nullptr;
+    std::uint8_t* byteBitmap = nullptr;
+    int pixelBytes = 0;
+    int lineBytes = 0;
+    int bitmapBytes = 0;
+    int lineElements = 0;
+    int bitmapElements = 0;
+    PixelSetter pixelSetter = nullptr;
+    PixelGetter pixelGetter = nullptr;
+};
+
+} // namespace Stimulark

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "stimulark/platform/Platform.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Stimulark {
+
+// A backend without a display, driven by a script: tests queue messages, set key
+// bytes, steer the counter and make any platform call fail. Windows and contexts
+// are bookkeeping only; no pixels are drawn.
+class ScriptedPlatform : public Platform {
+public:
+    // Thrown by exitProcess so that a test can see the exit without ending.
+    struct ProcessExit {
+        int code;
+    };
+
+    ScriptedPlatform();
+
+    void setNormalPriority() override { ++priorityCalls; }
+    std::uint64_t currentThreadId() override { return 1; }
+    [[noreturn]] void exitProcess(int code) override;
+    std::int64_t counterFrequency() override { return frequency; }
+    std::int64_t counterValue() override;
+    void showNotification(const char* caption, const char* text) override;
+    std::string executablePath() override { return exePath; }
+    std::optional<std::string> environmentVariable(const char* name) override;
+    std::optional<std::string> accountHomeFolder() override { return accountHome; }
+    ScreenPoint cursorPosition() override { return cursor; }
+    DisplayMode currentDisplayMode() override { return display; }
+    int changeDisplayMode(const DisplayMode* mode, std::uint32_t flags) override;
+    ScreenPoint screenSize() override;
+    void showCursor(bool show) override { cursorVisible = show; }
+    void showWindow(WindowHandle, int) override {}
+    bool setPixelFormat(WindowHandle window, const PixelFormatDescriptor& request) override;
+    ContextHandle createContext(WindowHandle window) override;
+    bool makeCurrent(WindowHandle window, ContextHandle context) override;
+    void deleteContext(ContextHandle context) override;
+    void swapBuffers(WindowHandle) override { ++swaps; }
+    bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
+    bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
+
+    // Script.
+    void queue(const Message& message) { postMessage(message); }
+    void queueKey(std::uint8_t virtualKey, bool down, bool alt = false);
+    void setKey(std::uint8_t virtualKey, std::uint8_t value) { setKeyByte(virtualKey, value); }
+
+    std::int64_t frequency = 1'000'000'000;
+    std::int64_t counter = 0;
+    std::int64_t counterStep = 0; // added after every read, so busy waits end
+    std::optional<std::string> accountHome = std::string("/home/scripted");
+    std::vector<std::pair<std::string, std::string>> environment;
+    std::string exePath = "/opt/scripted/bin/program";
+    ScreenPoint cursor;
+    DisplayMode display{156, 0x5C0000, 32, 1024, 768, 60};
+
+    bool failDisplayMode = false;
+    bool failWindow = false;
+    bool failPixelFormat = false;
+    bool failContext = false;
+    bool failMakeCurrent = false;
+    bool failGetGamma = false;
+    bool failSetGamma = false;
+
+    // What the program did.
+    std::vector<std::pair<std::string, std::string>> notifications;
+    int priorityCalls = 0;
+    int swaps = 0;
+    bool cursorVisible = true;
+    bool displaySwitched = false;
+    int openWindows = 0;
+    int liveContexts = 0;
+    ContextHandle currentContext = 0;
+    PixelFormatDescriptor lastPixelFormat;
+    std::array<std::uint16_t, 768> hardwareRamp{};
+    int gammaReads = 0;
+    int gammaWrites = 0;
+
+protected:
+    void pollEvents() override {}
+    WindowHandle createNativeWindow(std::uint32_t, const char*, std::uint32_t, int, int, int, int) override;
+    void destroyNativeWindow(WindowHandle) override { --openWindows; }
+
+private:
+    WindowHandle nextHandle_ = 0x100;
+};
+
+} // namespace Stimulark
