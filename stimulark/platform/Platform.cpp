@@ -48,16 +48,23 @@ void Platform::postQuitMessage(int exitCode) {
     Message quit;
     quit.code = WM_QUIT;
     quit.wParam = static_cast<std::uintptr_t>(exitCode);
-    queueMessage(quit);
+    // A full queue must not swallow the request to quit: it waits for the first free slot.
+    if (!queueMessage(quit)) {
+        pendingQuit_ = quit;
+        quitPending_ = true;
+    }
 }
 
 void Platform::discardMessages() {
     pollEvents();
     head_ = 0;
     count_ = 0;
+    quitPending_ = false;
 }
 
 bool Platform::peekMessage(Message& out) {
+    if (quitPending_ && queueMessage(pendingQuit_))
+        quitPending_ = false;
     if (queueHasRoom())
         pollEvents();
     if (count_ == 0)
@@ -125,7 +132,7 @@ bool Platform::registerClass(const WindowClassRecord& record) {
         return false;
     for (const auto& entry : classes_)
         if (entry.procedure && entry.name == record.className)
-            return false; // already registered, as the original platform answers
+            return false; // already registered: refused, as on Windows
     for (auto& entry : classes_)
         if (!entry.procedure) {
             entry.name = record.className;

@@ -22,7 +22,7 @@ struct WindowClassRecord {
     const char* className = nullptr;
 };
 
-// A display mode; the fields of the original platform's mode record that matter.
+// A display mode: the fields of a Windows mode record that the canvas uses.
 struct DisplayMode {
     std::uint32_t size = 0;
     std::uint32_t fields = 0;
@@ -118,7 +118,7 @@ public:
     WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
                               std::uint32_t style, int x, int y, int width, int height);
     virtual void showWindow(WindowHandle window, int showCommand) = 0;
-    // Sends WM_DESTROY to the window's procedure, as the original platform does.
+    // Sends WM_DESTROY to the window's procedure, as Windows does.
     void destroyWindow(WindowHandle window);
     virtual bool setPixelFormat(WindowHandle window, const PixelFormatDescriptor& request) = 0;
     virtual ContextHandle createContext(WindowHandle window) = 0;
@@ -156,6 +156,8 @@ private:
     std::array<Message, queueCapacity> queue_{};
     std::size_t head_ = 0;
     std::size_t count_ = 0;
+    Message pendingQuit_{};
+    bool quitPending_ = false;
     std::array<std::uint8_t, 256> keys_{};
     std::array<ClassEntry, 8> classes_{};
     std::array<WindowEntry, 8> windows_{};
