@@ -8,9 +8,11 @@ namespace Stimulark {
 
 namespace {
 
+// Lives until the process ends: shutting the window system down from a static
+// destructor would unload the GL driver while others still finish with it.
 std::unique_ptr<Platform>& installed() {
-    static std::unique_ptr<Platform> backend;
-    return backend;
+    static auto* backend = new std::unique_ptr<Platform>;
+    return *backend;
 }
 
 constexpr std::uint8_t down = 0x80;
