@@ -36,18 +36,18 @@ void notify(const char* caption, const char* text) {
     platform().showNotification(caption, text);
 }
 
-int runApplication(int argc, char** argv) {
+int runApplication(int argc, char** argv, MainRoutine mainRoutine) {
     applicationProperties.initialize(argc, argv);
     try {
         platform().setNormalPriority();
         initializeToolkit();
-        applicationMain();
+        mainRoutine();
     } catch (Exception e) {
         notify(notificationCaption, e.fullMessage().c_str());
     } catch (const std::exception&) { // the kind does not matter: the text is fixed
         notify(stdExceptionCaption, stdExceptionText);
     } catch (const char* text) {
-        notify(notificationCaption, text);
+        notify(notificationCaption, text ? text : ""); // a thrown null must not crash the report
     }
     return 0;
 }

@@ -6,10 +6,15 @@ void applicationMain();
 
 namespace Stimulark {
 
+using MainRoutine = void (*)();
+
 // The process entry's work: records the arguments, applies the normal priority,
-// starts the toolkit, runs applicationMain and notifies any failure. Returns the
+// starts the toolkit, runs the main routine and notifies any failure. Returns the
 // exit code, always 0.
-int runApplication(int argc, char** argv);
+int runApplication(int argc, char** argv, MainRoutine mainRoutine);
+// The same with the program's applicationMain; only the entry refers to it, so a
+// library user that does not link the entry needs no applicationMain.
+inline int runApplication(int argc, char** argv) { return runApplication(argc, argv, &applicationMain); }
 
 // One-time start-up; later calls do nothing.
 void initializeToolkit();

@@ -30,7 +30,8 @@ Rectangle& Rectangle::clip(const Rectangle& other) {
     const double newTop = top > other.top ? top : other.top;
     const double newRight = right < other.right ? right : other.right;
     const double newBottom = bottom < other.bottom ? bottom : other.bottom;
-    if (newLeft > newRight || newTop > newBottom)
+    // Written so that an undefined edge also counts as no overlap.
+    if (!(newLeft <= newRight) || !(newTop <= newBottom))
         throw Exception(typeid(Rectangle), "SIZE ERROR", "Cripped rectangle is null.");
     return set(newLeft, newTop, newRight, newBottom);
 }

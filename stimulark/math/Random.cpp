@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 namespace Stimulark {
 
@@ -17,7 +18,13 @@ void seedRandom() {
 int roundToInt(double x) {
     double whole = 0.0;
     const double fraction = std::modf(x, &whole);
-    return static_cast<int>(fraction >= 0.5 ? std::ceil(x) : std::floor(x));
+    const double rounded = fraction >= 0.5 ? std::ceil(x) : std::floor(x);
+    // Converting a value outside int is undefined: saturate, and give 0 for NaN.
+    if (!(rounded >= static_cast<double>(std::numeric_limits<int>::min())))
+        return rounded < 0.0 ? std::numeric_limits<int>::min() : 0;
+    if (rounded > static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(rounded);
 }
 
 } // namespace Stimulark

@@ -3,6 +3,8 @@
 #include "stimulark/platform/Keyboard.hpp"
 #include "stimulark/platform/Platform.hpp"
 
+#include <string>
+
 namespace Stimulark {
 
 constinit APIApplicationProperties applicationProperties;
@@ -24,7 +26,15 @@ void APIApplicationProperties::initialize() {
 void APIApplicationProperties::initialize(int argc, char** argv) {
     argumentCount = argc;
     arguments = argv;
-    commandLine = argc > 1 && argv ? argv[1] : "";
+    // The command line after the program's own name, arguments joined by blanks.
+    static std::string line;
+    line.clear();
+    for (int i = 1; argv && i < argc; ++i) {
+        if (i > 1)
+            line += ' ';
+        line += argv[i] ? argv[i] : "";
+    }
+    commandLine = line.c_str();
     initialize();
 }
 

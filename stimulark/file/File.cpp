@@ -1,0 +1,128 @@
+#include "stimulark/file/File.hpp"
+
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/file/UserDirs.hpp"
+#include "stimulark/platform/Platform.hpp"
+
+#include <ctime>
+#include <string_view>
+
+namespace Stimulark {
+
+namespace {
+
+// The user's configuration folder with its trailing "/"; the user-setting folder
+// is rebuilt from it by every refresh. Empty until the folders have been found.
+std::string& settingsBase() {
+    static std::string base;
+    return base;
+}
+
+// Replaces every occurrence of token, scanning forward past each insertion, so a
+// replacement that itself holds the token cannot make the scan run forever.
+void replaceEvery(std::string& text, std::string_view token, const std::string& replacement) {
+    std::size_t at = text.find(token);
+    while (at != std::string::npos) {
+        text.replace(at, token.size(), replacement);
+        at = text.find(token, at + replacement.size());
+    }
+}
+
+std::string localTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[64] = {};
+    std::strftime(buffer, sizeof buffer, "%Y%m%d_%H%M%S", &local);
+    return buffer;
+}
+
+} // namespace
+
+std::array<File::PATH_ID_STRING, 6>& File::pathIds() {
+    static std::array<PATH_ID_STRING, 6> table{{
+        {"", "%APP%", 5},
+        {"", "%RESOURCES%", 11},
+        {"", "%USER_HOME%", 11},
+        {"", "%USER_SETTING%", 14},
+        {"", "%USER_DOCUMENTS%", 16},
+        {"", "%USER_DOCUMENTS_ROOT%", 21},
+    }};
+    return table;
+}
+
+std::string& File::toolkitFolderName() {
+    static std::string name = "Stimulark";
+    return name;
+}
+
+std::string& File::experimentName() {
+    static std::string name;
+    return name;
+}
+
+std::string File::decodePath(const std::string& name) {
+    std::string result = name;
+    refreshUserFolders();
+
+    for (char& c : result)
+        if (c == '\\')
+            c = '/';
+
+    for (const char forbidden : {';', ',', ':', '*', '?', '"', '<', '>', '|'})
+        std::erase(result, forbidden);
+
+    // Only the first occurrence of each folder placeholder is replaced.
+    for (const PATH_ID_STRING& entry : pathIds()) {
+        const std::size_t at = result.find(entry.id);
+        if (at != std::string::npos)
+            result.replace(at, static_cast<std::size_t>(entry.idLength), entry.path);
+    }
+
+    if (result.find("%TIME_") != std::string::npos)
+        replaceEvery(result, "%TIME_", localTimeStamp());
+    replaceEvery(result, "%EXPNAME_", experimentName());
+    return result;
+}
+
+void File::initializeFolders() {
+    Platform& host = platform();
+    auto& table = pathIds();
+
+    const std::string executable = host.executablePath();
+    const std::size_t slash = executable.rfind('/');
+    table[APP].path = slash == std::string::npos ? std::string() : executable.substr(0, slash + 1);
+    table[RESOURCES].path = table[APP].path + "Resources/";
+
+    const std::optional<std::string> home = UserDirs::homeFolder(host);
+    if (!home)
+        throw Exception(typeid(File), "", "Failed to get user home path.");
+    table[USER_HOME].path = UserDirs::asFolder(*home);
+
+    const std::string config = UserDirs::configFolder(host, *home);
+    settingsBase() = UserDirs::asFolder(config);
+    table[USER_DOCUMENTS_ROOT].path = UserDirs::asFolder(UserDirs::documentsFolder(config, *home));
+
+    refreshUserFolders();
+}
+
+void File::refreshUserFolders() {
+    auto& table = pathIds();
+    const std::string& toolkit = toolkitFolderName();
+    const std::string& experiment = experimentName();
+    const bool withExperiment = toolkit == "Stimulark" && !experiment.empty();
+
+    // Folders not found yet stay empty rather than turning into relative paths.
+    auto build = [&](const std::string& base) {
+        if (base.empty())
+            return std::string();
+        std::string folder = base + toolkit + "/";
+        if (withExperiment)
+            folder += experiment + "/";
+        return folder;
+    };
+    table[USER_SETTING].path = build(settingsBase());
+    table[USER_DOCUMENTS].path = build(table[USER_DOCUMENTS_ROOT].path);
+}
+
+} // namespace Stimulark

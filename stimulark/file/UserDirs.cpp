@@ -1,0 +1,124 @@
+#include "stimulark/file/UserDirs.hpp"
+
+#include "stimulark/platform/Platform.hpp"
+
+#include <fstream>
+#include <sstream>
+
+namespace Stimulark::UserDirs {
+
+namespace {
+
+// Without its trailing slashes, so that "<folder>/name" never doubles them; "/" gives "".
+std::string_view withoutTrailingSlashes(std::string_view path) {
+    while (!path.empty() && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+bool isNameCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Length of a $HOME or ${HOME} reference at text[at] (which holds '$'), 0 if none.
+std::size_t homeReference(std::string_view text, std::size_t at) {
+    const std::string_view rest = text.substr(at);
+    if (rest.starts_with("${HOME}"))
+        return 7;
+    if (rest.starts_with("$HOME") && (rest.size() == 5 || !isNameCharacter(rest[5])))
+        return 5;
+    return 0;
+}
+
+// Inside double quotes the shell keeps a backslash unless it precedes one of these.
+bool escapes(char next, bool quoted) {
+    return !quoted || next == '$' || next == '`' || next == '"' || next == '\\';
+}
+
+// The shell value that starts the text: double-quoted (with backslash escapes) or
+// bare up to the first blank. References to HOME are expanded; nothing when the
+// quote is not closed.
+std::optional<std::string> shellValue(std::string_view text, std::string_view home) {
+    std::string value;
+    const bool quoted = !text.empty() && text.front() == '"';
+    for (std::size_t i = quoted ? 1 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '"')
+            return value;
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r'))
+            return value;
+        if (c == '\\' && i + 1 < text.size() && escapes(text[i + 1], quoted)) {
+            value += text[++i];
+        } else if (const std::size_t length = c == '$' ? homeReference(text, i) : 0) {
+            value += home;
+            i += length - 1;
+        } else {
+            value += c;
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> nonEmpty(std::optional<std::string> value) {
+    if (value && value->empty())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<std::string> homeFolder(Platform& host) {
+    if (auto home = nonEmpty(host.environmentVariable("HOME")))
+        return home;
+    return nonEmpty(host.accountHomeFolder());
+}
+
+std::string configFolder(Platform& host, const std::string& home) {
+    // Relative values are not valid for this variable and are ignored, as the
+    // desktop's own tools do.
+    const auto config = host.environmentVariable("XDG_CONFIG_HOME");
+    if (config && config->starts_with('/'))
+        return *config;
+    return std::string(withoutTrailingSlashes(home)) + "/.config";
+}
+
+std::optional<std::string> documentsEntry(std::string_view text, const std::string& home) {
+    constexpr std::string_view key = "XDG_DOCUMENTS_DIR=";
+    const std::string_view homeText = withoutTrailingSlashes(home);
+    std::optional<std::string> found;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (!line.starts_with(key))
+            continue;
+        // Like the shell that reads this file: the last assignment wins.
+        found = shellValue(line.substr(key.size()), homeText);
+    }
+    if (!found || !found->starts_with('/'))
+        return std::nullopt;
+    return found;
+}
+
+std::string documentsFolder(const std::string& config, const std::string& home) {
+    std::ifstream file(std::string(withoutTrailingSlashes(config)) + "/user-dirs.dirs");
+    if (file) {
+        std::ostringstream text;
+        text << file.rdbuf();
+        if (auto documents = documentsEntry(text.str(), home))
+            return *documents;
+    }
+    return std::string(withoutTrailingSlashes(home)) + "/Documents";
+}
+
+std::string asFolder(std::string path) {
+    path.resize(withoutTrailingSlashes(path).size());
+    return path + "/";
+}
+
+} // namespace Stimulark::UserDirs
