@@ -1,0 +1,24 @@
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/file/File.hpp"
+#include "stimulark/image/Image.hpp"
+#include "stimulark/image/formats/PngBridge.hpp"
+
+namespace Stimulark {
+
+void Image::load(const char* fileName) {
+    // A null name has no extension and is refused like any other.
+    load(std::string(fileName ? fileName : ""));
+}
+
+// The extension is taken from the name as written, before its placeholders are
+// resolved, and compared case-sensitively.
+void Image::load(std::string fileName) {
+    release();
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || fileName.compare(dot + 1, std::string::npos, "png") != 0)
+        throw Exception(typeid(Image), "File Type Error", "Specified image type is not supported.");
+    IMAGE_FORMATS::PNG_BRIDGE bridge;
+    bridge.load(File::decodePath(fileName).c_str(), *this);
+}
+
+} // namespace Stimulark
