@@ -26,6 +26,13 @@ class Image;
 using PixelSetter = void (*)(Image& image, int x, int y, Color color);
 using PixelGetter = Color (*)(const Image& image, int x, int y);
 
+// The access functions of each format, indexed by precision * 3 + components.
+extern const PixelSetter pixelSetters[6];
+extern const PixelGetter pixelGetters[6];
+// The dispatch of an image without bitmap: every coordinate is out of bound.
+void setPixelWithoutBitmap(Image& image, int x, int y, Color color);
+Color getPixelWithoutBitmap(const Image& image, int x, int y);
+
 // A raster in main memory: bottom-up rows aligned to 4 bytes, one layout
 // (GRAY, RGB, RGBA) and one precision (BYTE, FLOAT) fixed at allocation.
 class Image : public Drawable {
@@ -36,7 +43,11 @@ public:
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
 
+    // Refuses a second allocation, illegal sizes, layouts and precisions, and bitmaps
+    // whose byte count does not fit the 32-bit size fields; a refused set leaves the
+    // image without bitmap.
     void set(int width, int height, PixelComponents components, PixelPrecision precision);
+    // Deletes the texture, the bitmap and the platform part; harmless when empty.
     void release();
 
     double getWidth() const { return width; }
@@ -44,12 +55,16 @@ public:
     void* getBitmap() const;
 
     void clear(Color color);
+    // Paints rect clipped to area, its edges rounded with roundToInt.
     void fill(Rectangle rect, Color color);
     void setPixel(int x, int y, Color color) { pixelSetter(*this, x, y, color); }
     Color getPixel(int x, int y) const { return pixelGetter(*this, x, y); }
 
+    // Draws on Canvas::current, at targetArea's top-left corner or at (left, top).
     void draw();
     void draw(double left, double top);
+    // true: uploads the pixels into a power-of-two texture (kept on later calls);
+    // false: deletes the texture. Needs an open canvas.
     void useTexture(bool on);
 
     void load(const char* fileName);
@@ -71,8 +86,8 @@ public:
     int bitmapBytes = 0;
     int lineElements = 0;
     int bitmapElements = 0;
-    PixelSetter pixelSetter = nullptr;
-    PixelGetter pixelGetter = nullptr;
+    PixelSetter pixelSetter = &setPixelWithoutBitmap;
+    PixelGetter pixelGetter = &getPixelWithoutBitmap;
 };
 
 } // namespace Stimulark
