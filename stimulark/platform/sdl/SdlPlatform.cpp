@@ -70,6 +70,9 @@ bool SdlPlatform::displayAvailable() {
     // Keys are read as states: no text input, and the pointer is read as a
     // position, so its moves need not pass through the event queue.
     SDL_StopTextInput();
+    // Keeps the GL driver loaded between canvases: reopening stays quick, and the
+    // driver is not unloaded while its allocations are still live.
+    SDL_GL_LoadLibrary(nullptr);
     SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
     const char* driver = SDL_GetCurrentVideoDriver();
     state_->onX11 = driver && std::strcmp(driver, "x11") == 0;
