@@ -19,6 +19,8 @@ public:
     void openFullScreen();
     void createWindow(const DisplayMode& mode);
     void createContext(int colorDepth);
+    // Gives back whatever was taken, also after a failed opening: gamma ramp,
+    // context, window, display mode, hidden cursor. A second call does nothing.
     void close();
     void releaseContext();
     void swapBuffers();
@@ -43,8 +45,12 @@ public:
     int height = 0;
     int colorDepth = 0;
     double refreshRate = 0.0;
-    // What the platform could give of the requested pixel format.
+    // The pixel format asked for; the platform gives the closest it has.
     PixelFormatDescriptor pixelFormat;
+    // What an interrupted opening has to give back.
+    bool displaySwitched = false;
+    bool cursorHidden = false;
+    bool contextCurrent = false;
 };
 
 } // namespace Stimulark

@@ -1,0 +1,121 @@
+#include "stimulark/canvas/Canvas.hpp"
+
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/APICanvasProperties.hpp"
+#include "stimulark/canvas/Fonts.hpp"
+#include "stimulark/canvas/VariableMonitor.hpp"
+#include "stimulark/platform/Keyboard.hpp"
+
+#include <GL/gl.h>
+
+#include <charconv>
+
+namespace Stimulark {
+
+void FrameTiming::resetFrameStatistics() {
+    framesRequested = 0;
+    framesDropped = 0;
+    framesElapsed = 0;
+    lastDropped = 0;
+    dropEvents = 0;
+    requestedTotal = 0;
+    droppedTotal = 0;
+    droppedLast = 0;
+    lastFlipFrames = 0;
+    lastFrameInterval = 0.0;
+    frameDuration = 0.0;
+    lastSwapEnd.update();
+    lastSwapStart.update();
+    countFrames = false;
+    countingArmed = false;
+    showFrameOverlay = false;
+}
+
+void FrameTiming::waitForSwap() const {
+    const double target = waitTarget();
+    Clock now;
+    do
+        now.update();
+    while ((now - lastSwapStart).milliseconds() < target);
+}
+
+void FrameTiming::recordSwap(int frames) {
+    lastFlipFrames = frames;
+    const Clock now;
+    lastFrameInterval = (now - lastSwapEnd).milliseconds();
+    lastSwapEnd = now;
+    if (!countFrames)
+        return;
+    requestedTotal += frames;
+    if (!countingArmed) {
+        countingArmed = true;
+        return;
+    }
+    const int dropped = droppedFrames(lastFrameInterval, lastFlipFrames, frameDuration);
+    droppedLast = dropped;
+    droppedTotal += dropped;
+    framesRequested = requestedTotal;
+    framesDropped = droppedTotal;
+    if (dropped != 0)
+        ++dropEvents;
+    framesElapsed = droppedTotal + requestedTotal;
+    lastDropped = dropped;
+}
+
+void Canvas::flip(int frames) {
+    if (frames < 1)
+        throw Exception(typeid(Canvas), "ARGUMENT ERROR", "frame duration must be more than zero.");
+    drawVariableMonitor();
+    if (showFrameOverlay)
+        drawFrameOverlay();
+    drawCursorCross();
+    glFinish();
+    waitForSwap();
+    lastSwapStart.update();
+    api->swapBuffers();
+    recordSwap(frames);
+}
+
+void Canvas::drawFrameOverlay() {
+    constexpr int pitch = segmentGlyphHeight + 3;
+    Rectangle panel;
+    panel.set(width - 100.0, 1.0, width - 2.0, static_cast<int>(pitch * 3.5));
+    fillRect(panel, Color(0.0, 0.0, 0.0, 0.5));
+
+    // An interval beyond int (a program paused for weeks) would not convert.
+    const double interval = lastFrameInterval < 2.0e9 ? lastFrameInterval : 2.0e9;
+    const Color& intervalColor =
+        lastDropped > 0 ? Color::red : (lastFrameInterval > frameDuration ? Color::cyan : Color::white);
+    const struct {
+        int value;
+        const Color& color;
+    } rows[] = {
+        {framesDropped, Color::red},
+        {framesElapsed, Color::white},
+        {static_cast<int>(interval), intervalColor},
+    };
+    const double right = panel.right - 10.0;
+    double y = panel.top + 20.0;
+    for (const auto& row : rows) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, row.value).ptr;
+        drawSegmentText(std::string_view(digits, static_cast<std::size_t>(end - digits)), right, y, row.color,
+                        false);
+        y += pitch;
+    }
+}
+
+void Canvas::clear(Color color, int buffer) {
+    glClearColor(static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
+                 static_cast<float>(color.a));
+    // Selector 1 names no buffer of its own; it clears the back buffer.
+    if (buffer == 1 || buffer == BACK_BUFFER || buffer == FRONT_BUFFER) {
+        glDrawBuffer(buffer == FRONT_BUFFER ? GL_FRONT : GL_BACK);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDrawBuffer(GL_BACK);
+}
+
+void Canvas::clear(int buffer) { clear(clearColor, buffer); }
+
+} // namespace Stimulark
