@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the entry test program as a user would: checks the notification line, the
-# exit code and whether the main routine ran ("notifications"), or that the real
-# box appears and the program waits until it is dismissed ("box"). Waits are bounded.
+# Runs the entry test program as a user would: checks each mode's notification
+# line, exit code and whether the main routine ran ("notifications"), or that the
+# real box appears and the program waits until it is dismissed ("box"). Every wait
+# is bounded.
 set -u
 program=$1
 failures=0
@@ -9,29 +10,27 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 no_counter="Stimulark Notification: Stimulark::Clock [HARDWARE NOT SUPPORTED] This computer does not support high-resolution performance counter."
+ran() { grep -q "main routine runs" "$work/out" && echo yes || echo no; }
 
 # check MODE LINE RUNS: LINE is the whole notification line ("" for none); RUNS yes or no.
 check() {
-    local mode=$1 line=$2 runs=$3 code=0 ran=no
-    STIMULARK_NOTIFICATIONS=stderr timeout 10 "$program" "$mode" >"$work/out" 2>"$work/err" || code=$?
-    [[ $code == 0 ]] || fail "$mode: exit code $code"
-    if [[ -n $line ]]; then
-        grep -qxF -- "$line" "$work/err" || fail "$mode: missing line '$line'; stderr: $(cat "$work/err")"
+    local code=0
+    ENTRY_MODE=$1 STIMULARK_NOTIFICATIONS=stderr timeout 10 "$program" >"$work/out" 2>"$work/err" || code=$?
+    [[ $code == 0 ]] || fail "$1: exit code $code"
+    if [[ -n $2 ]]; then
+        grep -qxF -- "$2" "$work/err" || fail "$1: missing line '$2'; stderr: $(cat "$work/err")"
     elif grep -q "Stimulark Notification" "$work/err"; then
-        fail "$mode: unexpected notification: $(cat "$work/err")"
+        fail "$1: unexpected notification: $(cat "$work/err")"
     fi
-    grep -q "main routine runs" "$work/out" && ran=yes
-    [[ $ran == "$runs" ]] || fail "$mode: main routine ran: $ran"
+    [[ $(ran) == "$3" ]] || fail "$1: main routine ran: $(ran)"
 }
-
-box_window() { xwininfo -root -children 2>/dev/null | grep -F '"Stimulark Notification":' | awk '{print $1}'; }
 
 # Polls a condition every 50 ms for at most five seconds.
 within_5s() {
     for _ in $(seq 100); do "$@" && return 0; sleep 0.05; done
     return 1
 }
-has_box() { box=$(box_window); [[ -n $box ]]; }
+has_box() { box=$(xwininfo -root -children 2>/dev/null | awk '/"Stimulark Notification":/ {print $1}'); [[ -n $box ]]; }
 ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 case ${2:-} in
@@ -44,7 +43,7 @@ notifications)
     ;;
 box)
     [[ -n ${DISPLAY:-} ]] || { echo "no display"; exit 77; }
-    (unset STIMULARK_NOTIFICATIONS; exec timeout 20 "$program" no-counter >"$work/out" 2>"$work/err") &
+    (unset STIMULARK_NOTIFICATIONS; ENTRY_MODE=no-counter exec timeout 20 "$program" >"$work/out" 2>"$work/err") &
     pid=$!
     if ! within_5s has_box; then
         fail "no box appeared; stderr: $(cat "$work/err")"
@@ -54,13 +53,11 @@ box)
         grep -qxF -- "$no_counter" "$work/err" || fail "missing line; stderr: $(cat "$work/err")"
         xdotool key --window "$box" Return 2>/dev/null # the box's one button, OK
         if within_5s ended; then
-            wait "$pid"
-            code=$?
-            [[ $code == 0 ]] || fail "exit code $code after the box"
+            wait "$pid" || fail "exit code $? after the box"
         else
             fail "the box did not go away"
         fi
-        grep -q "main routine runs" "$work/out" && fail "main routine ran"
+        [[ $(ran) == no ]] || fail "main routine ran"
     fi
     kill "$pid" 2>/dev/null
     ;;

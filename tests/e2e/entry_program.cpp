@@ -1,49 +1,34 @@
-// A program on the toolkit for the entry's end-to-end tests. Its first argument
-// picks what the main routine does: "exception", "std", "string" or "return";
-// "no-counter" runs it on a machine whose counter reports 0 ticks per second.
+// A program for the entry's end-to-end tests. ENTRY_MODE makes its main routine
+// throw an "exception", a "std" exception or a "string", or return; "no-counter"
+// starts it on a machine whose counter reports 0 ticks per second.
 
 #include "stimulark/app/Application.hpp"
 #include "stimulark/app/Exception.hpp"
-#include "stimulark/platform/ApplicationProperties.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-// The first argument, read before main from the kernel's copy of the command line.
-std::string firstArgument() {
-    std::ifstream file("/proc/self/cmdline", std::ios::binary);
-    const std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const std::size_t start = line.find('\0');
-    if (start == std::string::npos || start + 1 >= line.size())
-        return {};
-    return line.substr(start + 1, line.find('\0', start + 1) - start - 1);
-}
+const std::string mode = std::getenv("ENTRY_MODE") ? std::getenv("ENTRY_MODE") : "";
 
-class NoCounterPlatform : public Stimulark::SdlPlatform {
-public:
+struct NoCounterPlatform : Stimulark::SdlPlatform {
     std::int64_t counterFrequency() override { return 0; }
 };
 
-// Installed during static initialisation, before the entry runs.
+// Installed during static initialisation, before the entry starts the toolkit.
 const bool counterRemoved =
-    firstArgument() == "no-counter" && (Stimulark::installPlatform(std::make_unique<NoCounterPlatform>()), true);
+    mode == "no-counter" && (Stimulark::installPlatform(std::make_unique<NoCounterPlatform>()), true);
 
 } // namespace
 
 void applicationMain() {
-    const auto& properties = Stimulark::applicationProperties;
-    const std::string mode = properties.argumentCount > 1 ? properties.arguments[1] : "";
-    std::printf("main routine runs (%s)\n", mode.c_str());
-    std::fflush(stdout);
-
+    std::puts("main routine runs");
     if (mode == "exception")
         throw Stimulark::Exception(typeid(Stimulark::Clock), "API ERROR", "Failed on purpose.");
     if (mode == "std")
