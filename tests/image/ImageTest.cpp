@@ -1,157 +1,236 @@
 #include "ImageTesting.hpp"
 
-#include "stimulark/image/Image.hpp"
+#include "stimulark/app/Application.hpp"
+#include "stimulark/canvas/Canvas.hpp"
 
-#include <gtest/gtest.h>
+#include <GL/gl.h>
 
 #include <climits>
 #include <cstring>
-#include <vector>
+#include <limits>
+#include <memory>
+#include <tuple>
 
 namespace Stimulark {
 namespace {
 
-using Testing::failureOf;
-using Testing::imageFailure;
+using namespace Testing;
 
-const PixelComponents allComponents[] = {GRAY, RGB, RGBA};
-const PixelPrecision allPrecisions[] = {BYTE, FLOAT};
+Bytes bytesOf(const Image& image) { return Bytes(image.byteBitmap, image.byteBitmap + image.bitmapBytes); }
 
-TEST(ImageAllocation, SizeFieldsAlignRowsToFourBytes) {
-    struct Case {
-        int width;
-        PixelComponents components;
-        PixelPrecision precision;
-        int pixelBytes, lineBytes, lineElements;
-    };
-    const Case cases[] = {{3, RGB, BYTE, 3, 12, 12},   {5, GRAY, BYTE, 1, 8, 8},   {3, GRAY, FLOAT, 4, 12, 3},
-                          {1, RGBA, FLOAT, 16, 16, 4}, {1, RGB, BYTE, 3, 4, 4},    {2, RGB, BYTE, 3, 8, 8},
-                          {7, RGBA, BYTE, 4, 28, 28},  {2, RGB, FLOAT, 12, 24, 6}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " wide, layout " << c.components << ", precision " << c.precision);
-        Image image(c.width, 3, c.components, c.precision);
-        EXPECT_EQ(image.pixelBytes, c.pixelBytes);
-        EXPECT_EQ(image.lineBytes, c.lineBytes);
-        EXPECT_EQ(image.lineElements, c.lineElements);
-        EXPECT_EQ(image.bitmapBytes, 3 * c.lineBytes);
-        EXPECT_EQ(image.bitmapElements, 3 * c.lineElements);
-        EXPECT_EQ(image.getBitmap(), c.precision == BYTE ? static_cast<void*>(image.byteBitmap) : image.floatBitmap);
-        EXPECT_EQ(c.precision == BYTE ? static_cast<void*>(image.floatBitmap) : image.byteBitmap, nullptr);
-        EXPECT_EQ(image.targetArea.right, c.width - 1.0);
-        EXPECT_EQ(image.targetArea.bottom, 2.0);
+// Rows are 4-byte aligned and bottom-up; a new image is opaque black; each layout keeps only its own
+// components, BYTE ones as v x 255 rounded half up, FLOAT ones in single precision.
+TEST(ImageLayout, EveryFormatAlignsRowsAndKeepsOnlyItsComponents) {
+    const std::tuple<int, PixelComponents, PixelPrecision, int, int, int> cases[] = {
+        {1, RGB, BYTE, 3, 4, 4},    {2, RGB, BYTE, 3, 8, 8},    {5, GRAY, BYTE, 1, 8, 8},  {7, RGBA, BYTE, 4, 28, 28},
+        {3, GRAY, FLOAT, 4, 12, 3}, {2, RGB, FLOAT, 12, 24, 6}, {1, RGBA, FLOAT, 16, 16, 4}};
+    for (const auto& [width, components, precision, pixel, line, elements] : cases) {
+        SCOPED_TRACE(testing::Message() << width << " wide, layout " << components << ", precision " << precision);
+        Image image(width, 3, components, precision);
+        EXPECT_EQ(std::tuple(image.pixelBytes, image.lineBytes, image.lineElements), std::tuple(pixel, line, elements));
+        EXPECT_EQ(std::pair(image.bitmapBytes, image.bitmapElements), std::pair(3 * line, 3 * elements));
+        EXPECT_EQ(rgba(image.getPixel(width - 1, 2)), (std::array{0.0, 0.0, 0.0, 1.0}));
+        image.setPixel(0, 0, Color(0.998, 0.5, 0.003, 0.4));
+        const bool bytes = precision == BYTE, alpha = components == RGBA;
+        const double r = bytes ? 254 / 255.0 : double{0.998F}, g = bytes ? 128 / 255.0 : 0.5;
+        const double b = bytes ? 1 / 255.0 : double{0.003F}, a = !alpha ? 1.0 : bytes ? 102 / 255.0 : double{0.4F};
+        EXPECT_EQ(rgba(image.getPixel(0, 0)), (components == GRAY ? std::array{r, r, r, 1.0} : std::array{r, g, b, a}));
+        EXPECT_TRUE(bytes ? image.byteBitmap[2 * line] == 254 : image.floatBitmap[2 * elements] == 0.998F);
     }
 }
 
 TEST(ImageAllocation, RefusedSizesLeaveTheImageEmpty) {
-    struct Case {
-        int width, height, components, precision;
-        Testing::Failure failure;
-    };
-    const Testing::Failure tooLarge = imageFailure("Memory Error", "The requested image is too large.");
-    const Case cases[] = {
+    const std::string tooBig = imageFailure("Memory Error", "The requested image is too large.");
+    const std::tuple<int, int, PixelComponents, PixelPrecision, std::string> cases[] = {
         {0, 10, RGB, BYTE, imageFailure("FORMAT ERROR", "The specified width is illegal")},
         {10, -1, RGB, BYTE, imageFailure("FORMAT ERROR", "The specified height is illegal")},
-        {10, 10, 3, BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
-        {10, 10, -1, BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
-        {10, 10, RGB, 2, imageFailure("FORMAT ERROR", "The specified precision is illegal")},
+        {10, 10, PixelComponents(3), BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
+        {10, 10, PixelComponents(-1), BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
+        {10, 10, RGB, PixelPrecision(2), imageFailure("FORMAT ERROR", "The specified precision is illegal")},
         // Byte counts that would wrap around in 32-bit arithmetic.
-        {100000, 100000, RGBA, BYTE, tooLarge},
-        {46341, 46341, GRAY, BYTE, tooLarge},
-        {INT_MAX, 1, RGBA, FLOAT, tooLarge},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        {100000, 100000, RGBA, BYTE, tooBig}, {46341, 46341, GRAY, BYTE, tooBig}, {INT_MAX, 1, RGBA, FLOAT, tooBig}};
+    for (const auto& [width, height, layout, precision, failure] : cases) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
         Image image;
-        EXPECT_EQ(failureOf([&] {
-                      image.set(c.width, c.height, static_cast<PixelComponents>(c.components),
-                                static_cast<PixelPrecision>(c.precision));
-                  }),
-                  c.failure);
-        EXPECT_FALSE(image.haveBitmap);
-        EXPECT_EQ(image.getWidth(), 0.0);
-        EXPECT_EQ(image.getHeight(), 0.0);
-        EXPECT_EQ(image.api, nullptr);
-        EXPECT_EQ(failureOf([&] { image.getPixel(0, 0); }), Testing::outOfBound);
+        EXPECT_EQ(failureOf([&] { image.set(width, height, layout, precision); }), failure);
+        EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
+        EXPECT_EQ(failureOf([&] { image.getPixel(0, 0); }), outOfBound);
     }
 }
 
-TEST(ImageAllocation, SecondSetIsRefusedAndChangesNothing) {
-    Image image(4, 2, RGB, BYTE);
-    image.setPixel(1, 1, Color::red);
-    void* const bitmap = image.getBitmap();
+// Refused calls leave the image as it was; release empties it and may be repeated.
+TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
+    ASSERT_EQ(Canvas::current, nullptr);
+    Image image(4, 3, RGB, BYTE);
+    image.setPixel(3, 2, Color::red);
+    const Bytes before = bytesOf(image);
     EXPECT_EQ(failureOf([&] { image.set(8, 8, RGBA, FLOAT); }),
               imageFailure("Memory Error", "Image object already has its bitmap."));
-    EXPECT_EQ(image.getBitmap(), bitmap);
-    EXPECT_EQ(image.width, 4);
-    EXPECT_EQ(image.components, RGB);
-    EXPECT_EQ(image.precision, BYTE);
-    EXPECT_EQ(image.getPixel(1, 1).r, 1.0);
-}
-
-TEST(ImageAllocation, NewImagesAreOpaqueBlack) {
-    for (PixelPrecision precision : allPrecisions)
-        for (PixelComponents components : allComponents) {
-            Image image(5, 3, components, precision);
-            for (int y = 0; y < 3; ++y)
-                for (int x = 0; x < 5; ++x) {
-                    const Color c = image.getPixel(x, y);
-                    EXPECT_TRUE(c.r == 0.0 && c.g == 0.0 && c.b == 0.0 && c.a == 1.0) << x << "," << y;
-                }
-        }
-    Image rgba(2, 1, RGBA, BYTE);
-    EXPECT_EQ(std::vector<int>(rgba.byteBitmap, rgba.byteBitmap + 8), (std::vector<int>{0, 0, 0, 255, 0, 0, 0, 255}));
-}
-
-TEST(ImageAllocation, ReleaseEmptiesOnceAndAllowsANewSet) {
-    Image image;
-    image.release();
-    image.set(6, 4, RGBA, FLOAT);
+    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
+        EXPECT_EQ(failureOf([&] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
+        EXPECT_EQ(failureOf([&] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
+    }
+    const std::string noCanvas = "Stimulark::Canvas [NO CANVAS] There is no open canvas to draw on.";
+    EXPECT_EQ(failureOf([&] { image.draw(); }), noCanvas);
+    EXPECT_EQ(failureOf([&] { image.useTexture(true); }), noCanvas);
+    EXPECT_EQ(std::tuple(image.width, image.height, image.components, image.textured), std::tuple(4, 3, RGB, false));
+    EXPECT_EQ(bytesOf(image), before);
     image.release();
     image.release();
-    EXPECT_FALSE(image.haveBitmap);
-    EXPECT_EQ(image.getWidth(), 0.0);
-    EXPECT_EQ(image.components, RGB);
-    EXPECT_EQ(image.precision, BYTE);
-    EXPECT_EQ(failureOf([&] { image.getBitmap(); }), Testing::noBitmap);
-    EXPECT_EQ(failureOf([&] { image.setPixel(0, 0, Color::white); }), Testing::outOfBound);
-    EXPECT_EQ(failureOf([&] { image.clear(Color::white); }), Testing::outOfBound);
-    image.set(2, 2, GRAY, BYTE);
-    EXPECT_EQ(image.getPixel(1, 1).a, 1.0);
+    EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
+    EXPECT_EQ(failureOf([&] { image.getBitmap(); }), noBitmap);
+    EXPECT_EQ(failureOf([&] { image.setPixel(0, 0, Color::white); }), outOfBound);
+    EXPECT_EQ(failureOf([&] { image.clear(Color::white); }), outOfBound);
+    EXPECT_EQ(failureOf([&] { image.useTexture(true); }), noBitmap);
 }
 
-TEST(ImageFill, PaintsTheRoundedOverlapOnly) {
-    Image image(6, 3, GRAY, BYTE);
-    image.fill(Rectangle(0.4, 1.0, 2.5, 7.0), Color(1.0));
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(image.getPixel(x, y).r, y >= 1 && x <= 3 ? 1.0 : 0.0) << x << "," << y;
-
-    const std::vector<std::uint8_t> before(image.byteBitmap, image.byteBitmap + image.bitmapBytes);
-    EXPECT_EQ(failureOf([&] { image.fill(Rectangle(6.0, 0.0, 9.0, 2.0), Color::white); }),
-              (Testing::Failure{"Stimulark::Rectangle", "SIZE ERROR", "Cripped rectangle is null."}));
-    EXPECT_EQ(std::vector<std::uint8_t>(image.byteBitmap, image.byteBitmap + image.bitmapBytes), before);
-}
-
-// fill writes whole rows at once; the bytes must be exactly those setPixel would write.
+// fill writes whole rows at once: exactly the bytes setPixel writes over the clipped, rounded rectangle.
 TEST(ImageFill, MatchesPerPixelSetPixelInEveryFormat) {
-    const Color color(0.3, 0.6, 0.9, 0.45);
-    for (PixelPrecision precision : allPrecisions)
-        for (PixelComponents components : allComponents) {
+    for (PixelPrecision precision : {BYTE, FLOAT})
+        for (PixelComponents components : {GRAY, RGB, RGBA}) {
             SCOPED_TRACE(testing::Message() << "layout " << components << ", precision " << precision);
-            Image filled(7, 5, components, precision);
-            Image reference(7, 5, components, precision);
-            filled.fill(Rectangle(1.5, -2.0, 4.5, 2.5), color);
-            for (int y = 0; y <= 3; ++y)
-                for (int x = 2; x <= 5; ++x)
-                    reference.setPixel(x, y, color);
-            EXPECT_EQ(std::memcmp(filled.getBitmap(), reference.getBitmap(), filled.bitmapBytes), 0);
-
-            filled.clear(Color::cyan);
-            for (int y = 0; y < 5; ++y)
-                for (int x = 0; x < 7; ++x)
-                    reference.setPixel(x, y, Color::cyan);
-            EXPECT_EQ(std::memcmp(filled.getBitmap(), reference.getBitmap(), filled.bitmapBytes), 0);
+            Image filled(6, 5, components, precision), reference(6, 5, components, precision);
+            auto expectFill = [&](Rectangle rect, int left, int top, int right, int bottom, Color color) {
+                filled.fill(rect, color);
+                for (int y = top; y <= bottom; ++y)
+                    for (int x = left; x <= right; ++x)
+                        reference.setPixel(x, y, color);
+                EXPECT_EQ(std::memcmp(filled.getBitmap(), reference.getBitmap(), filled.bitmapBytes), 0);
+            };
+            expectFill(Rectangle(0.4, 1.0, 2.5, 7.0), 0, 1, 3, 4, Color(0.3, 0.6, 0.9, 0.45));
+            expectFill(Rectangle(1.5, -2.0, 4.5, 2.5), 2, 0, 5, 3, Color::cyan);
+            expectFill(filled.area, 0, 0, 5, 4, Color::yellow);
         }
+    Image outside(6, 3, GRAY, BYTE); // refused, and nothing painted
+    EXPECT_EQ(failureOf([&] { outside.fill(Rectangle(6.0, 0.0, 9.0, 2.0), Color::white); }),
+              "Stimulark::Rectangle [SIZE ERROR] Cripped rectangle is null.");
+    EXPECT_EQ(bytesOf(outside), Bytes(outside.bitmapBytes, 0));
+}
+
+// Colour fields written out of range are clamped; every byte value reads back as byte / 255.
+TEST(PixelAccess, BytesAreClampedAndReadBackExactly) {
+    Color wild;
+    std::tie(wild.r, wild.g, wild.b, wild.a) = std::tuple(1.004, -0.2, std::numeric_limits<double>::quiet_NaN(), 1e300);
+    Image clamped(1, 1, RGBA, BYTE);
+    clamped.setPixel(0, 0, wild);
+    EXPECT_EQ(bytesOf(clamped), (Bytes{255, 0, 0, 255}));
+    Image all(256, 1, RGBA, BYTE);
+    for (int b = 0; b < 256; ++b) {
+        all.setPixel(b, 0, Color(b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0));
+        ASSERT_EQ(rgba(all.getPixel(b, 0)), (std::array{b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0})) << b;
+    }
+}
+
+// One canvas on the real backend for the whole suite.
+struct ImageOnCanvas : ::testing::Test {
+    static void SetUpTestSuite() {
+        initializeToolkit();
+        canvas = std::make_unique<Canvas>(0);
+    }
+    static void TearDownTestSuite() { canvas.reset(); }
+    void SetUp() override {
+        ASSERT_TRUE(canvas) << "the canvas did not open";
+        canvas->clear(Color::black, BACK_BUFFER);
+    }
+
+    // A block of the back buffer, laid out like an RGB BYTE bitmap: rows from the bottom, 4-byte aligned.
+    static Bytes readBack(int left, int top, int w, int h) {
+        Bytes pixels(static_cast<std::size_t>((w * 3 + 3) / 4 * 4) * h);
+        glReadPixels(left, canvas->height - top - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+    // The bitmap of a w x h BYTE image: opaque black, with image pixel (i, j) at at(i, j).
+    static Bytes expected(const Image& image, int w, int h, PixelComponents layout,
+                          std::pair<int, int> (*at)(int, int)) {
+        Image want(w, h, layout, BYTE);
+        for (int j = 0; j < image.height; ++j)
+            for (int i = 0; i < image.width; ++i)
+                want.setPixel(at(i, j).first, at(i, j).second, image.getPixel(i, j));
+        return Bytes(want.byteBitmap, want.byteBitmap + want.bitmapBytes);
+    }
+
+    static void paint(Image& image, double alpha) {
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x)
+                image.setPixel(x, y, Color((1 + x % 250) / 255.0, (1 + y % 250) / 255.0, (x + y) % 256 / 255.0, alpha));
+    }
+
+    static inline std::unique_ptr<Canvas> canvas;
+};
+
+// Textured or not, an image shows its pixels at its place, nothing in the one-pixel frame around it. The
+// upload shows nothing; a second one refreshes the same texture; switching off deletes it.
+TEST_F(ImageOnCanvas, TexturedAndUntexturedDrawingShowTheSamePixels) {
+    for (const auto& [components, precision] : {std::pair{GRAY, BYTE}, {RGB, BYTE}, {RGBA, BYTE}, {RGB, FLOAT}}) {
+        SCOPED_TRACE(testing::Message() << "layout " << components << ", precision " << precision);
+        Image image(100, 60, components, precision);
+        paint(image, 1.0);
+        image.targetArea.centerAt(249.5, 179.5); // top-left corner at (200, 150)
+        auto framed = [&] {
+            return expected(image, 102, 62, RGB, [](int i, int j) { return std::pair{i + 1, j + 1}; });
+        };
+        const Bytes first = framed();
+        image.draw();
+        EXPECT_EQ(readBack(199, 149, 102, 62), first);
+        canvas->clear(Color::black, BACK_BUFFER);
+        image.useTexture(true);
+        EXPECT_EQ(readBack(199, 149, 102, 62), Bytes(first.size(), 0)) << "the upload showed";
+        image.draw();
+        EXPECT_EQ(readBack(199, 149, 102, 62), first);
+        const GLuint name = image.api->textureName;
+        image.clear(Color(1.0, 0.5, 0.25, 1.0));
+        image.useTexture(true);
+        image.draw();
+        EXPECT_EQ(readBack(199, 149, 102, 62), framed());
+        EXPECT_TRUE(image.api->textureName == name && glIsTexture(name));
+        image.useTexture(false);
+        EXPECT_FALSE(glIsTexture(name) || image.textured);
+    }
+}
+
+TEST_F(ImageOnCanvas, TexturedImageFollowsTheRotation) {
+    Image image(100, 60, RGB, BYTE);
+    paint(image, 1.0);
+    image.useTexture(true);
+    glPushMatrix();
+    glTranslated(canvas->getCenterX(), canvas->getCenterY(), 0.0);
+    glRotated(90.0, 0.0, 0.0, 1.0);
+    glTranslated(-image.getWidth() * 0.5, -image.getHeight() * 0.5, 0.0);
+    image.draw();
+    glPopMatrix();
+    // Turned clockwise about the centre, framed by one black pixel: the top line is the rightmost column.
+    EXPECT_EQ(readBack(canvas->width / 2 - 31, canvas->height / 2 - 51, 62, 102),
+              expected(image, 62, 102, RGB, [](int i, int j) { return std::pair{60 - j, i + 1}; }));
+}
+
+// Sides are powers of two, at least 2; the image sits top-left (top line in the last texel row) on opaque
+// black. Release deletes the texture; sizes beyond the display's largest are refused.
+TEST_F(ImageOnCanvas, TextureHoldsTheImageTopLeftOnBlack) {
+    const std::tuple<int, int, PixelComponents, PixelPrecision, int, int> cases[] = {
+        {1, 1, RGBA, BYTE, 2, 2}, {3, 3, RGBA, BYTE, 4, 4}, {5, 3, RGB, BYTE, 8, 4}, {3, 3, RGBA, FLOAT, 4, 4},
+        {100, 60, RGB, BYTE, 128, 64}, {257, 256, RGB, BYTE, 512, 256}, {256, 256, RGBA, BYTE, 256, 256}};
+    for (const auto& [width, height, components, precision, w, h] : cases) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height << ", layout " << components);
+        Image image(width, height, components, precision);
+        paint(image, 0.8);
+        image.useTexture(true);
+        EXPECT_EQ(std::pair(image.api->textureWidth, image.api->textureHeight), std::pair(w, h));
+        Bytes texels(static_cast<std::size_t>(w) * h * 16); // room for a texture twice too large
+        glBindTexture(GL_TEXTURE_2D, image.api->textureName);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        texels.resize(static_cast<std::size_t>(w) * h * 4);
+        EXPECT_TRUE(texels == expected(image, w, h, RGBA, [](int i, int j) { return std::pair{i, j}; }));
+        const GLuint name = image.api->textureName;
+        image.release();
+        EXPECT_FALSE(glIsTexture(name));
+    }
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    Image huge(largest + 1, 1, GRAY, BYTE);
+    EXPECT_EQ(failureOf([&] { huge.useTexture(true); }),
+              imageFailure("TEXTURE ERROR", "The image is too large for a texture on this display."));
+    EXPECT_FALSE(huge.textured);
 }
 
 } // namespace

@@ -1,40 +1,96 @@
 #pragma once
 
 #include "stimulark/app/Exception.hpp"
+#include "stimulark/image/Image.hpp"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
-#include <ostream>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace Stimulark::Testing {
 
-// What an operation threw, comparable in one expectation.
-struct Failure {
-    std::string source;
-    std::string title;
-    std::string message;
-    bool operator==(const Failure&) const = default;
+// What an operation threw, as "source [title] message".
+std::string failureOf(auto&& operation) try {
+    operation();
+    return "nothing thrown";
+} catch (const Exception& e) {
+    return e.sourceName() + " [" + e.title + "] " + e.message;
+}
+
+inline std::string imageFailure(const std::string& title, const std::string& message) {
+    return "Stimulark::Image [" + title + "] " + message;
+}
+
+inline const std::string outOfBound = imageFailure("Out Of Bound Exception", "Specified coordinate is out of bound.");
+inline const std::string noBitmap = imageFailure("Memory Error", "The Image does not have bitmap instance.");
+
+inline std::array<double, 4> rgba(const Color& c) { return {c.r, c.g, c.b, c.a}; }
+
+using Bytes = std::vector<png_byte>;
+
+// A BYTE image's pixels, top line first, row padding left out.
+inline Bytes imageLines(const Image& image) {
+    Bytes lines;
+    for (int y = image.height - 1; y >= 0; --y)
+        lines.insert(lines.end(), image.byteBitmap + y * image.lineBytes,
+                     image.byteBitmap + y * image.lineBytes + image.width * image.pixelBytes);
+    return lines;
+}
+
+// A PNG as stored: rows top first, packed or 16-bit big-endian as the file holds them.
+struct PngPicture {
+    png_uint_32 width = 0; // the height is the number of rows
+    int type = PNG_COLOR_TYPE_RGB, depth = 8, interlace = PNG_INTERLACE_NONE;
+    std::vector<png_color> palette{};
+    Bytes alpha{};                             // tRNS of a palette file
+    std::optional<png_color_16> transparent{}; // tRNS of a grey or RGB file
+    std::vector<Bytes> rows{};
 };
 
-inline void PrintTo(const Failure& f, std::ostream* os) {
-    *os << f.source << " [" << f.title << "] " << f.message;
+// Written with bare libpng, untransformed; with no error return set, libpng aborts on what it cannot write.
+inline void writePng(const std::string& path, PngPicture p) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, p.width, static_cast<png_uint_32>(p.rows.size()), p.depth, p.type, p.interlace,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!p.palette.empty())
+        png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
+    png_set_tRNS(png, info, p.alpha.data(), static_cast<int>(p.alpha.size()),
+                 p.transparent ? &*p.transparent : nullptr);
+    std::vector<png_bytep> rows;
+    for (Bytes& row : p.rows)
+        rows.push_back(row.data());
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
 }
 
-template <typename F>
-Failure failureOf(F&& operation) {
-    try {
-        operation();
-    } catch (const Exception& e) {
-        return {e.sourceName(), e.title, e.message};
-    }
-    return {"nothing thrown", "", ""};
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-inline Failure imageFailure(const char* title, const char* message) { return {"Stimulark::Image", title, message}; }
+inline void writeBytes(const std::string& path, std::string_view s) { std::ofstream(path, std::ios::binary) << s; }
 
-inline const Failure outOfBound = imageFailure("Out Of Bound Exception", "Specified coordinate is out of bound.");
-inline const Failure noBitmap = imageFailure("Memory Error", "The Image does not have bitmap instance.");
-inline const Failure noCanvas = {"Stimulark::Canvas", "NO CANVAS", "There is no open canvas to draw on."};
+// A fresh folder under the system's temporary folder, removed with its contents.
+struct TempFolder {
+    std::string root = std::filesystem::temp_directory_path() / "stimulark-png-XXXXXX";
+    TempFolder() { EXPECT_NE(::mkdtemp(root.data()), nullptr); }
+    ~TempFolder() { std::filesystem::remove_all(root); }
+    std::string operator/(const std::string& name) const { return root + "/" + name; }
+    auto entries() const { return std::distance(std::filesystem::directory_iterator(root), {}); }
+};
 
 } // namespace Stimulark::Testing
