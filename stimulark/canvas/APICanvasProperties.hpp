@@ -41,6 +41,7 @@ public:
     std::uint16_t* gammaRamp = nullptr;
     int gammaRampState = 0; // 0 untouched; 1 or 2 changed, restored at close
     int lastGammaResult = 0;
+    bool gammaRampSaved = false; // a ramp was read; restoring anything else would blank the display
     int width = 0;
     int height = 0;
     int colorDepth = 0;

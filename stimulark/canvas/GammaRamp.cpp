@@ -21,6 +21,7 @@ void APICanvasProperties::saveGammaRamp() {
     lastGammaResult = platform().getGammaRamp(deviceContext, gammaRamp) ? 1 : 0;
     if (lastGammaResult == 0)
         refuseGammaRamp();
+    gammaRampSaved = true;
 }
 
 // Until the caller records a change (state 1 or 2), every write saves the ramp in
@@ -41,7 +42,7 @@ void APICanvasProperties::setGammaRamp(const std::uint16_t* ramp) {
 void APICanvasProperties::restoreGammaRamp() {
     if (!hasWindow)
         return;
-    if (gammaRampState == 1 || gammaRampState == 2) {
+    if ((gammaRampState == 1 || gammaRampState == 2) && gammaRampSaved) {
         try {
             setGammaRamp(gammaRamp);
         } catch (const Exception& failure) {

@@ -1,54 +1,89 @@
 #pragma once
 
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/platform/Clock.hpp"
+#include "stimulark/platform/Keyboard.hpp"
+#include "stimulark/platform/Platform.hpp"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <vector>
 
 namespace Stimulark::Testing {
 
+inline constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, gray = 0x808080;
+
 // A block of pixels, rows top down, 0xRRGGBB each.
 struct PixelBlock {
-    int left = 0, top = 0, width = 0, height = 0;
+    int left = 0, top = 0, width = 0;
     std::vector<std::uint32_t> pixels;
-
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>((y - top) * width + x - left)]; }
-    PixelBlock part(int partLeft, int partTop, int partWidth, int partHeight) const;
     bool operator==(const PixelBlock&) const = default;
 };
 
-// Pixels differing from a background: how many, and their bounding box.
-struct Ink {
-    int count = 0;
-    int left = 0, top = 0, right = -1, bottom = -1;
-    bool operator==(const Ink&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Ink& ink);
-Ink inkOf(const PixelBlock& block, std::uint32_t background);
+// From the current canvas's back buffer as drawn so far, or with `front` the front one.
+inline PixelBlock readPixels(int left, int top, int width, int height, bool front = false) {
+    std::vector<std::uint32_t> bottomUp(static_cast<std::size_t>(width * height));
+    glFinish();
+    glReadBuffer(front ? GL_FRONT : GL_BACK);
+    glReadPixels(left, Canvas::current->height - top - height, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 bottomUp.data());
+    glReadBuffer(GL_BACK);
+    PixelBlock block{left, top, width, {}};
+    for (auto row = bottomUp.end(); row != bottomUp.begin(); row -= width)
+        for (auto pixel = row - width; pixel != row; ++pixel)
+            block.pixels.push_back(*pixel & 0xFFFFFF);
+    return block;
+}
 
-// From the back buffer (the front one with `front`), as drawn so far.
-PixelBlock readPixels(const Canvas& canvas, int left, int top, int width, int height, bool front = false);
 // What the display shows, once pixel (x, y) shows `expected` or a second has passed.
 PixelBlock readScreen(int left, int top, int width, int height, int x, int y, std::uint32_t expected);
 
-// Runs xdotool on the test display, e.g. "mousemove 10 20".
-void xdotool(const std::string& arguments);
+// Pixels differing from a background: how many, and their bounding box.
+struct Ink {
+    int count = 0, left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    bool operator==(const Ink&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Ink& i) {
+    return out << i.count << " pixels in (" << i.left << ", " << i.top << ")-(" << i.right << ", " << i.bottom << ")";
+}
+inline Ink inkOf(const PixelBlock& block, std::uint32_t background) {
+    Ink ink;
+    for (std::size_t i = 0; i < block.pixels.size(); ++i) {
+        const int x = block.left + static_cast<int>(i) % block.width, y = block.top + static_cast<int>(i) / block.width;
+        if (block.pixels[i] != background)
+            ink = {ink.count + 1, std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
+                   std::max(ink.bottom, y)};
+    }
+    return ink;
+}
+inline Ink inkIn(int left, int top, int width, int height, std::uint32_t background) {
+    return inkOf(readPixels(left, top, width, height), background);
+}
 
 // Each test on a fresh canvas of the real backend; no message is left behind
 // (closing a canvas posts a quit).
 class DisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        Clock::initializeFrequency();
+        resetKeyboard();
+        resetMouse();
+        platform().discardMessages();
+        canvas = std::make_unique<Canvas>(0);
+    }
+    void TearDown() override {
+        canvas.reset();
+        platform().discardMessages();
+    }
 
     std::unique_ptr<Canvas> canvas;
 };
-
-inline constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, gray = 0x808080;
 
 } // namespace Stimulark::Testing

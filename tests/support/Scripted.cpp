@@ -6,9 +6,8 @@
 namespace Stimulark::Testing {
 
 void ScriptedTest::SetUp() {
-    auto backend = std::make_unique<ScriptedPlatform>();
-    scripted_ = backend.get();
-    previous_ = installPlatform(std::move(backend));
+    previous_ = installPlatform(std::make_unique<ScriptedPlatform>());
+    scripted_ = &static_cast<ScriptedPlatform&>(platform());
     Clock::ticksPerMillisecond = scripted_->frequency / 1000;
     resetKeyboard();
     resetMouse();
@@ -16,7 +15,6 @@ void ScriptedTest::SetUp() {
 
 void ScriptedTest::TearDown() {
     installPlatform(std::move(previous_));
-    scripted_ = nullptr;
     resetKeyboard();
     resetMouse();
 }

@@ -1,0 +1,143 @@
+#include "stimulark/platform/ApplicationProperties.hpp"
+#include "stimulark/platform/Clock.hpp"
+#include "stimulark/platform/Keyboard.hpp"
+#include "support/Scripted.hpp"
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using namespace Stimulark;
+using Exit = ScriptedPlatform::ProcessExit;
+
+std::vector<Message> delivered;
+
+std::intptr_t recordingProcedure(WindowHandle window, std::uint32_t code, std::uintptr_t wParam, std::intptr_t lParam) {
+    delivered.push_back({window, code, wParam, lParam, 0});
+    return 0;
+}
+
+// A scripted backend with a window whose procedure records what reaches it.
+class Scripted : public Testing::ScriptedTest {
+protected:
+    void SetUp() override {
+        ScriptedTest::SetUp();
+        delivered.clear();
+        scripted().registerClass({48, 0, &recordingProcedure, 0, 0, nullptr, nullptr, "Recording"});
+        window = scripted().createWindow(0, "Recording", "", 0, 0, 0, 10, 10);
+    }
+    void queue(std::uint32_t code, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
+        scripted().queue({window, code, wParam, lParam, 0});
+    }
+    static bool query(int code, int state) { return Keyboard::query(code, state); }
+
+    WindowHandle window = 0;
+};
+
+TEST_F(Scripted, MissingOrTooSlowCountersAreRefusedAndSpansDropTheRemainder) {
+    for (const std::int64_t frequency : {0, 999, -1000}) {
+        scripted().frequency = frequency;
+        EXPECT_EQ(Testing::failureMessage(&Clock::initializeFrequency), "Stimulark::Clock [HARDWARE NOT SUPPORTED] "
+                  "This computer does not support high-resolution performance counter.") << frequency;
+    }
+    scripted().frequency = 3'579'545;
+    Clock::initializeFrequency();
+    EXPECT_EQ(Clock::ticksPerMillisecond, 3579); // so spans read long by 3579.545 / 3579
+    scripted().counter = 1'000'000 + 3579 * 16;
+    const Clock end, start(1'000'000);
+    EXPECT_DOUBLE_EQ((end - start).milliseconds(), 16.0);
+    EXPECT_DOUBLE_EQ((start - end).milliseconds(), -16.0);
+}
+
+TEST_F(Scripted, PushedAndReleasedAccumulateUntilQueriedAndAnswerOnceWhilePressedFollowsTheKey) {
+    for (const bool down : {true, false, true, false})
+        scripted().queueKey(VK_ESCAPE, down);
+    for (int i = 0; i < 4; ++i) // each query takes one message; none asks about Escape
+        query(KEY_RETURN, PUSHED);
+    EXPECT_EQ((std::array{query(KEY_ESCAPE, PUSHED), query(KEY_ESCAPE, PUSHED), query(KEY_ESCAPE, RELEASED),
+                          query(KEY_ESCAPE, RELEASED), query(KEY_ESCAPE, PRESSED)}),
+              (std::array{true, false, true, false, false})); // two presses count as one
+    for (const std::uint32_t code : {WM_KEYDOWN, WM_MOUSEMOVE, WM_KEYUP})
+        queue(code, VK_SHIFT);
+    EXPECT_EQ((std::array{query(KEY_SHIFT, PRESSED), query(KEY_SHIFT, PRESSED), query(KEY_SHIFT, PREVIOUSLY_PRESSED),
+                          query(KEY_SHIFT, PRESSED)}), (std::array{true, true, true, false}));
+}
+
+TEST_F(Scripted, EachQueryTakesOneMessageSoAPressWaitsAndEveryPumpRefreshesKeysAndPointerEvenWithAnEmptyQueue) {
+    scripted().setKey(VK_SPACE, 0x81); // already down at the first snapshot: counts as pushed
+    for (int i = 0; i < 9; ++i)
+        queue(WM_MOUSEMOVE, 0, i);
+    scripted().queueKey(VK_ESCAPE, true);
+    for (std::size_t i = 1; i <= 9; ++i) // one message per query: the press waits for the nine before it
+        EXPECT_EQ((std::pair{query(KEY_ESCAPE, PUSHED), delivered.size()}), (std::pair{false, i}));
+    scripted().cursor = {321, 123};
+    EXPECT_EQ((std::array{query(KEY_ESCAPE, PUSHED), query(KEY_SPACE, PUSHED), query(KEY_SPACE, PUSHED)}),
+              (std::array{true, true, false}));
+    EXPECT_EQ((std::array{Mouse::x.value, Mouse::y.value}), (std::array{321, 123}));
+}
+
+TEST_F(Scripted, SharedOrMissingKeysAndOutOfRangeCodesAndStatesAnswerFalseClearingNothing) {
+    scripted().queueKey(0xBA, true);
+    queue(WM_LBUTTONDOWN);
+    // 64 and 65 share a key: one byte, read once; no key produces 63's 0x40; 62 is the left button.
+    EXPECT_EQ((std::array{query(64, PRESSED), query(65, PUSHED), query(64, PUSHED), query(63, PRESSED),
+                          query(62, PUSHED)}), (std::array{true, true, false, false, true}));
+    for (int v = 0; v < 256; ++v)
+        scripted().setKey(static_cast<std::uint8_t>(v), 0x80); // every key down, even 0
+    query(KEY_A, PRESSED);
+    query(KEY_A, PRESSED); // from here on refreshing changes no row
+    const auto rows = Keyboard::keyStates;
+    for (const int code : {60, 68, 255, -1, 256, 1 << 20}) // no key, virtual key 0, or no code
+        EXPECT_FALSE(query(code, PUSHED)) << code;
+    for (const int state : {-1, 4, 99})
+        EXPECT_FALSE(query(KEY_ESCAPE, state));
+    EXPECT_EQ(Keyboard::keyStates, rows);
+}
+
+TEST_F(Scripted, QuitCloseDestroyAltF4AndTheCanvasWindowsProcedureEndTheProcessWithCodeOne) {
+    const auto endsWithOne = testing::Throws<Exit>(testing::Field(&Exit::code, 1));
+    for (const std::uint32_t code : {WM_QUIT, WM_CLOSE, WM_DESTROY}) {
+        queue(code);
+        EXPECT_THAT(&pumpMessage, endsWithOne) << code;
+    }
+    scripted().queueKey('X', true, true); // Alt with another key asks nothing
+    scripted().queueKey(VK_F4, true, true);
+    pumpMessage();
+    pumpMessage();
+    EXPECT_EQ(scripted().queuedMessages(), 1u);
+    EXPECT_THAT(&pumpMessage, endsWithOne);
+    EXPECT_TRUE(delivered.empty());
+    while (scripted().postMessage({window, WM_MOUSEMOVE, 0, 0, 0})) {
+    }
+    scripted().postQuitMessage(0); // not lost: delivered once there is room
+    for (std::size_t i = scripted().queuedMessages(); i > 0; --i)
+        ASSERT_NO_THROW(pumpMessage()) << i << " messages before it";
+    EXPECT_THAT(&pumpMessage, endsWithOne);
+    // Closing or destroying the canvas window makes the next key query end the process.
+    EXPECT_EQ(windowProcedure(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_THROW(query(KEY_ESCAPE, PUSHED), Exit);
+    scripted().registerClass({48, 0, &windowProcedure, 0, 0, nullptr, nullptr, "StimularkWindow"});
+    scripted().destroyWindow(scripted().createWindow(0, "StimularkWindow", "", 0, 0, 0, 10, 10));
+    EXPECT_THROW(query(KEY_ESCAPE, PUSHED), Exit);
+}
+
+TEST_F(Scripted, ButtonsSetTheMouseRowsKeysAreSwallowedAndEverythingElseIsDispatched) {
+    for (const std::uint32_t code : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MBUTTONUP})
+        queue(code);
+    queue(WM_KEYDOWN, VK_ESCAPE);
+    queue(WM_KEYUP, VK_ESCAPE);
+    queue(WM_SYSKEYUP, VK_F4, 7);
+    queue(WM_MOUSEMOVE, 0, 0x00200010);
+    for (int i = 0; i < 9; ++i)
+        pumpMessage();
+    // Rows: held (only the right button stays down), previously held (never set), pushed (kept until read), released.
+    EXPECT_EQ(Mouse::buttons, (decltype(Mouse::buttons){{{0, 1, 0}, {0, 0, 0}, {1, 1, 1}, {1, 0, 1}}}));
+    EXPECT_EQ((std::array{Mouse::pushed(RIGHT_BUTTON), Mouse::pushed(RIGHT_BUTTON), Mouse::pushed(7)}),
+              (std::array{true, false, false}));
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_EQ((std::tuple{delivered[0].window, delivered[0].code, delivered[0].wParam}),
+              (std::tuple<WindowHandle, std::uint32_t, std::uintptr_t>{window, WM_SYSKEYUP, VK_F4}));
+    EXPECT_EQ((std::array{delivered[0].lParam, delivered[1].lParam}), (std::array<std::intptr_t, 2>{7, 0x00200010}));
+}
+
+} // namespace
