@@ -1,10 +1,10 @@
 // The demo's frame as the demo runs it: key query, clear, text line, the picture
 // as one rotated textured quad, flip(1). Reports frames per second; needs a display.
 
+#include "gyrdex/Frame.hpp"
 #include "gyrdex/Picture.hpp"
 #include "stimulark/stimulark.hpp"
 
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
 using namespace Stimulark;
@@ -22,20 +22,10 @@ void demoFrame(benchmark::State& state) {
         Gyrdex::drawPicture(picture);
         picture.useTexture(true);
 
-        const Color background(0.5);
         double angle = 0.0;
         for (auto _ : state) {
             benchmark::DoNotOptimize(Keyboard::query(KEY_ESCAPE, PUSHED));
-            canvas.clear(background, BACK_BUFFER);
-            canvas.drawText("Move mouse to change the velocity", 100.0, 100.0, Color::white, 0, -1.0);
-            angle += (static_cast<int>(Mouse::x) - canvas.getCenterX()) * 0.02 * PI;
-            glPushMatrix();
-            glTranslated(canvas.getCenterX(), canvas.getCenterY(), 0.0);
-            glRotated(angle, 0.0, 0.0, 1.0);
-            glTranslated(-picture.getWidth() * 0.5, -picture.getHeight() * 0.5, 0.0);
-            picture.draw();
-            glPopMatrix();
-            canvas.flip(1);
+            Gyrdex::drawFrame(canvas, picture, angle);
         }
         state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
                                                    benchmark::Counter::kIsRate);
