@@ -55,11 +55,12 @@ void Image::set(int width_, int height_, PixelComponents components_, PixelPreci
     auto newApi = std::make_unique<APIImageProperties>();
     std::unique_ptr<std::uint8_t[]> newBytes;
     std::unique_ptr<float[]> newFloats;
-    // Zero-initialised, so that the bytes past each row's last pixel are defined too.
+    // Left uninitialised: the clear below paints every pixel, and only the bytes
+    // past each row's last pixel are zeroed, so large images are written once.
     if (precision_ == BYTE)
-        newBytes.reset(new std::uint8_t[bitmapElements_]());
+        newBytes.reset(new std::uint8_t[bitmapElements_]);
     else
-        newFloats.reset(new float[bitmapElements_]());
+        newFloats.reset(new float[bitmapElements_]);
 
     width = width_;
     height = height_;
@@ -78,7 +79,17 @@ void Image::set(int width_, int height_, PixelComponents components_, PixelPreci
     pixelSetter = pixelSetters[precision * 3 + components];
     pixelGetter = pixelGetters[precision * 3 + components];
     haveBitmap = true;
+    zeroRowPadding();
     clear(Color::black);
+}
+
+void Image::zeroRowPadding() {
+    const int used = width * pixelBytes;
+    if (used == lineBytes)
+        return;
+    auto* bytes = static_cast<std::uint8_t*>(getBitmap());
+    for (int row = 0; row < height; ++row)
+        std::memset(bytes + static_cast<std::size_t>(row) * lineBytes + used, 0, lineBytes - used);
 }
 
 void Image::release() {

@@ -88,6 +88,9 @@ public:
     int bitmapElements = 0;
     PixelSetter pixelSetter = &setPixelWithoutBitmap;
     PixelGetter pixelGetter = &getPixelWithoutBitmap;
+
+private:
+    void zeroRowPadding();
 };
 
 } // namespace Stimulark
