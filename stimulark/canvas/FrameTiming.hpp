@@ -15,8 +15,9 @@ constexpr double usableRefreshRate(double reported) { return reported > 1.0 ? re
 // intervalMs after the previous one. The 1 ms tolerance makes an interval of
 // exactly frames periods count as on time; a too-early swap gives -1.
 inline int droppedFrames(double intervalMs, int frames, double frameDurationMs) {
-    return static_cast<int>(
-        std::floor(((intervalMs - 1.0) - (frames - 1) * frameDurationMs) / frameDurationMs));
+    const double dropped = std::floor(((intervalMs - 1.0) - (frames - 1) * frameDurationMs) / frameDurationMs);
+    // A program paused for weeks must not overflow the count.
+    return dropped < 1.0e9 ? static_cast<int>(dropped) : 1'000'000'000;
 }
 
 // The pacing and frame statistics of a canvas, kept apart from OpenGL so that any
