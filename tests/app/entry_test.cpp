@@ -1,40 +1,34 @@
 #include "stimulark/app/Application.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
-#include "stimulark/color/Color.hpp"
 #include "stimulark/file/File.hpp"
-#include "stimulark/platform/ApplicationProperties.hpp"
-#include "stimulark/platform/Clock.hpp"
-#include "stimulark/platform/Keyboard.hpp"
 #include "support/Scripted.hpp"
 
 #include <ctime>
 #include <iostream>
 #include <stdexcept>
 
+namespace Stimulark::Testing {
 namespace {
 
-using namespace Stimulark;
 using Notes = std::vector<std::pair<std::string, std::string>>;
 const std::string caption = "Stimulark Notification";
 
 // A program's static object may be built before the toolkit's objects: they must be usable all the same.
 struct EarlyUser {
-    Color white = Color::white, magenta = Color::magenta;
-    Color clamped{0.25, 2.0, -1.0, 0.5}; // the store routine is already in force
+    Color white = Color::white, magenta = Color::magenta, clamped{0.25, 2.0, -1.0, 0.5}; // clamping already in force
     std::string names = File::pathIds()[File::USER_DOCUMENTS].id + "|" + File::pathIds()[File::APP].path + "|" +
                         applicationProperties.windowClassName;
 };
 const EarlyUser early;
 
 TEST(StaticInitialisation, ToolkitObjectsAreReadyForAProgramsStaticObjects) {
-    EXPECT_EQ((std::array{early.white.g, early.white.a, early.magenta.g, early.magenta.b, early.clamped.g,
-                          early.clamped.b}), (std::array{1.0, 1.0, 0.0, 1.0, 1.0, 0.0}));
+    EXPECT_EQ((std::array{rgba(early.white), rgba(early.magenta), rgba(early.clamped)}),
+              (std::array<std::array<double, 4>, 3>{{{1, 1, 1, 1}, {1, 0, 1, 1}, {0.25, 1, 0, 0.5}}}));
     EXPECT_EQ(early.names, "%USER_DOCUMENTS%||StimularkWindow");
 }
 
 // Logs the start-up's platform calls and the toolkit state when the clock and the folders are asked for.
-class ObservingPlatform : public ScriptedPlatform {
-public:
+struct ObservingPlatform : ScriptedPlatform {
     void setNormalPriority() override { calls += "priority "; }
     std::uint64_t currentThreadId() override { return calls += "thread ", 1; }
     std::int64_t counterFrequency() override { return calls += "frequency ", randomAtClock = std::rand(), frequency; }
@@ -54,8 +48,7 @@ char* arguments[] = {name, first, second, nullptr};
 
 // Runs in a child process, where the once-only start-up has not happened yet.
 [[noreturn]] void startUpTwice() {
-    installPlatform(std::make_unique<ObservingPlatform>());
-    auto& host = static_cast<ObservingPlatform&>(platform());
+    auto& host = static_cast<ObservingPlatform&>((installPlatform(std::make_unique<ObservingPlatform>()), platform()));
     host.frequency = 0;
     EXPECT_EQ(runApplication(3, arguments, &countRun), 0);
     EXPECT_EQ(host.notifications, (Notes{{caption, "Stimulark::Clock [HARDWARE NOT SUPPORTED] This computer does not "
@@ -70,10 +63,8 @@ char* arguments[] = {name, first, second, nullptr};
     const std::time_t before = std::time(nullptr);
     runApplication(3, arguments, &countRun);
     bool seeded = false;
-    for (std::time_t t = before; t <= std::time(nullptr); ++t) {
-        std::srand(static_cast<unsigned>(t));
-        seeded = seeded || std::rand() == host.randomAtClock;
-    }
+    for (std::time_t t = before; t <= std::time(nullptr); ++t)
+        seeded = seeded || (std::srand(static_cast<unsigned>(t)), std::rand() == host.randomAtClock);
     // Entry: arguments stored, priority; start-up: seed, properties, clock, input, monitors, folders.
     EXPECT_EQ(host.calls, "thread priority priority thread priority frequency folders ");
     EXPECT_TRUE(seeded && host.readyAtFolders) << "seeded before the clock, input and monitors reset before folders";
@@ -93,16 +84,13 @@ TEST(EntryDeathTest, StartUpRunsItsStepsOnceInOrderAndOnlyWithACounter) {
     EXPECT_EXIT(startUpTwice(), testing::ExitedWithCode(0), "");
 }
 
-using Entry = Testing::ScriptedTest;
-
-TEST_F(Entry, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
+TEST_F(ScriptedTest, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
     const std::pair<MainRoutine, Notes> cases[] = {
         {[] { throw Exception(typeid(Clock), "API", "Failed."); }, {{caption, "Stimulark::Clock [API] Failed."}}},
         {[] { throw Exception(typeid(Keyboard), nullptr, nullptr); }, {{caption, "Stimulark::Keyboard [] "}}},
         {[] { throw std::runtime_error("x"); }, {{caption + " : std lib exception", "no named exception thrown"}}},
         {[] { throw "A plain report."; }, {{caption, "A plain report."}}},
-        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}},
-        {&countRun, {}}};
+        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}}, {&countRun, {}}};
     for (const auto& [routine, expected] : cases) {
         scripted().notifications.clear();
         EXPECT_EQ(runApplication(1, arguments, routine), 0);
@@ -111,3 +99,4 @@ TEST_F(Entry, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
 }
 
 } // namespace
+} // namespace Stimulark::Testing

@@ -15,46 +15,52 @@ namespace {
 
 using Testing::failureMessage;
 using CanvasScripted = Testing::ScriptedTest;
+using Ramp = std::array<std::uint16_t, 768>;
 
-// What a canvas takes: display mode, cursor, windows, contexts. None of it, once given back.
+// What a canvas takes: display mode, cursor, windows, contexts, the current canvas. None of it, once given back.
 auto taken(const ScriptedPlatform& h) {
-    return std::tuple{h.displaySwitched, !h.cursorVisible, h.openWindows, h.liveContexts, h.currentContext};
+    return std::tuple{h.displaySwitched, !h.cursorVisible, h.openWindows, h.liveContexts, h.currentContext,
+                      Canvas::current != nullptr};
 }
-const auto nothingTaken = std::tuple{false, false, 0, 0, ContextHandle{0}};
+const auto nothingTaken = std::tuple{false, false, 0, 0, ContextHandle{0}, false};
+const std::string refused =
+    "Stimulark::APICanvasProperties [API ERROR] Failed to set color calibration table for the video renderer.";
+
+// The platform half of a canvas; no drawing is needed.
+std::unique_ptr<APICanvasProperties> opened() {
+    auto api = std::make_unique<APICanvasProperties>();
+    api->openFullScreen();
+    return api;
+}
 
 TEST_F(CanvasScripted, EachFailingOpeningStepReportsItsTextAndGivesEverythingBack) {
-    const struct {
-        bool ScriptedPlatform::*fail;
-        const char* message;
-    } steps[] = {
+    const std::pair<bool ScriptedPlatform::*, const char*> steps[] = {
         {&ScriptedPlatform::failDisplayMode, "API Error (Failed to switch display mode)"},
         {&ScriptedPlatform::failWindow, "Failed to regist main window."},
         {&ScriptedPlatform::failPixelFormat, "API Error (Failed to set pixel format)."},
         {&ScriptedPlatform::failContext, "API Error (Failed to set OpenGL context)."},
         {&ScriptedPlatform::failMakeCurrent, "API Error (Failed to set OpenGL context)."},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.message);
-        scripted().*step.fail = true;
+    for (const auto& [fail, message] : steps) {
+        SCOPED_TRACE(message);
+        scripted().*fail = true;
         EXPECT_EQ(failureMessage([] { Canvas canvas(0); }),
-                  std::string("Stimulark::APICanvasProperties [API ERROR] ") + step.message);
-        scripted().*step.fail = false;
+                  std::string("Stimulark::APICanvasProperties [API ERROR] ") + message);
+        scripted().*fail = false;
         EXPECT_EQ(taken(scripted()), nothingTaken);
-        EXPECT_EQ(Canvas::current, nullptr);
     }
 }
 
 TEST_F(CanvasScripted, PixelFormatAsksForChannelsByModeDepthAndAFixedRest) {
     scripted().failContext = true; // opening stops once the format is set
-    for (const auto& [depth, channel] : {std::pair<std::uint8_t, std::uint8_t>{32, 8}, {16, 4}}) {
+    for (const auto& [depth, channel] : {std::pair<unsigned, unsigned>{32, 8}, {16, 4}}) {
         scripted().display.bitsPerPixel = depth;
         EXPECT_THROW(Canvas(0), Exception);
-        const PixelFormatDescriptor& format = scripted().lastPixelFormat;
-        EXPECT_EQ((std::array{format.colorBits, format.redBits, format.greenBits, format.blueBits, format.alphaBits}),
-                  (std::array{depth, channel, channel, channel, channel}));
-        EXPECT_EQ((std::array<unsigned, 5>{format.version, format.flags, format.depthBits, format.stencilBits,
-                                           format.auxBuffers}),
-                  (std::array<unsigned, 5>{2, 0x1225, 32, 1, 4})) << "version, flags, depth, stencil, aux buffers";
+        const PixelFormatDescriptor& f = scripted().lastPixelFormat;
+        EXPECT_EQ((std::array<unsigned, 10>{f.colorBits, f.redBits, f.greenBits, f.blueBits, f.alphaBits, f.version,
+                                            f.flags, f.depthBits, f.stencilBits, f.auxBuffers}),
+                  (std::array<unsigned, 10>{depth, channel, channel, channel, channel, 2, 0x1225, 32, 1, 4}))
+            << "colour and channel bits, then version, flags, depth, stencil, aux buffers";
     }
 }
 
@@ -68,23 +74,22 @@ TEST_F(CanvasScripted, FrameTimingCountsDropsOnceArmedAndWaitsOnThePreviousFlips
         timing.recordSwap(frames);
     };
     swapAfter(16.7, 1);
-    EXPECT_EQ(timing.requestedTotal, 1);
-    EXPECT_EQ(timing.framesRequested, 0) << "the first counted swap only arms";
-    for (const auto& [interval, dropped] : {std::pair{16.7, 0}, {33.3, 1}, {50.0, 2}, {0.5, -1}}) {
-        swapAfter(interval, 1);
-        EXPECT_NEAR(timing.lastFrameInterval, interval, 1e-6);
-        EXPECT_EQ(timing.lastDropped, dropped) << interval << " ms";
-    }
-    EXPECT_EQ((std::array{timing.framesRequested, timing.framesDropped, timing.framesElapsed, timing.dropEvents}),
-              (std::array{5, 2, 7, 3})) << "requested, dropped, elapsed, and drop events: an early swap is one too";
-
-    // Off and on again: totals and arming stay; the formula sees this flip's count.
-    timing.countFrames = false;
+    EXPECT_EQ((std::array{timing.requestedTotal, timing.framesRequested}), (std::array{1, 0}))
+        << "the first counted swap only arms";
+    timing.countFrames = false; // off and on again: totals and arming stay
     swapAfter(100.0, 1);
     timing.countFrames = true;
-    swapAfter(16.7, 2);
-    EXPECT_EQ(timing.droppedLast, -1);
-    EXPECT_EQ(timing.framesRequested, 7);
+    for (const auto& [interval, frames, dropped] :
+         {std::tuple{16.7, 1, 0}, {33.3, 1, 1}, {50.0, 1, 2}, {0.5, 1, -1}, {16.7, 2, -1}}) {
+        swapAfter(interval, frames);
+        EXPECT_NEAR(timing.lastFrameInterval, interval, 1e-6);
+        EXPECT_EQ((std::array{timing.lastDropped, timing.droppedLast}), (std::array{dropped, dropped}))
+            << interval << " ms for " << frames << " frames";
+    }
+    EXPECT_EQ((std::array{timing.framesRequested, timing.framesDropped, timing.framesElapsed, timing.dropEvents}),
+              (std::array{7, 1, 8, 4})) << "requested, dropped, elapsed, and drop events: an early swap is one too";
+    EXPECT_EQ(droppedFrames(1e12, 1, timing.frameDuration), 1'000'000'000) << "a pause of weeks does not overflow";
+    EXPECT_EQ(usableRefreshRate(1.0), 60.0) << "1 means the hardware default, as 0 does";
 
     scripted().counterStep = Clock::ticksPerMillisecond / 100; // every read moves the clock on
     for (const auto& [previousFrames, wait] : {std::pair{0, 1000.0 / 600.0}, {1, 1000.0 / 600.0}, {3, 50.0}}) {
@@ -95,52 +100,25 @@ TEST_F(CanvasScripted, FrameTimingCountsDropsOnceArmedAndWaitsOnThePreviousFlips
         EXPECT_GE(waited, wait) << "after flip(" << previousFrames << ")";
         EXPECT_LT(waited, wait + 0.05);
     }
-    EXPECT_EQ(usableRefreshRate(0.0), 60.0) << "a platform that does not know its rate";
-    EXPECT_EQ(usableRefreshRate(1.0), 60.0);
 }
-
-// The platform half of a canvas opened on the scripted backend; no drawing is needed.
-class GammaRampTest : public Testing::ScriptedTest {
-protected:
-    void SetUp() override {
-        ScriptedTest::SetUp();
-        original = scripted().hardwareRamp;
-        dim.fill(0x1234);
-        open();
-    }
-    void TearDown() override {
-        api.reset();
-        ScriptedTest::TearDown();
-    }
-    void open() {
-        api = std::make_unique<APICanvasProperties>();
-        api->openFullScreen();
-    }
-
-    const std::string refused =
-        "Stimulark::APICanvasProperties [API ERROR] Failed to set color calibration table for the video renderer.";
-    std::array<std::uint16_t, 768> original, dim;
-    std::unique_ptr<APICanvasProperties> api;
-};
 
 // Until a change is recorded (state 1 or 2) every write saves the ramp in force
 // first; only a recorded change is written back, once, at close.
-TEST_F(GammaRampTest, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
+TEST_F(CanvasScripted, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
+    auto api = opened();
     api->gammaRampState = 2; // a change recorded, but no ramp was ever saved to write back
     api->close();
     EXPECT_EQ(scripted().gammaReads + scripted().gammaWrites, 0) << "the ramp is not touched";
-    std::array<std::uint16_t, 768> second;
-    second.fill(0x2222);
-    const struct {
-        int state, reads, writes;
-        const std::array<std::uint16_t, 768>& saved, &shown;
-    } closes[] = {{0, 2, 2, dim, second}, {1, 1, 3, original, original}, {2, 1, 3, original, original},
-                  {3, 1, 2, original, second}};
+    Ramp original = scripted().hardwareRamp, dim, second;
+    dim.fill(0x1234), second.fill(0x2222);
+    const struct { int state, reads, writes; const Ramp &saved, &shown; } closes[] = {
+        {0, 2, 2, dim, second}, {1, 1, 3, original, original}, {2, 1, 3, original, original},
+        {3, 1, 2, original, second}};
     for (const auto& c : closes) {
         SCOPED_TRACE(c.state);
         scripted().hardwareRamp = original;
         scripted().gammaReads = scripted().gammaWrites = 0;
-        open();
+        api = opened();
         api->setGammaRamp(dim.data());
         api->gammaRampState = c.state;
         api->setGammaRamp(second.data());
@@ -154,7 +132,10 @@ TEST_F(GammaRampTest, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
     }
 }
 
-TEST_F(GammaRampTest, FailedReadsAndWritesRaiseTheApiErrorAndNothingHappensWithoutAWindow) {
+TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsReported) {
+    const auto api = opened();
+    Ramp original = scripted().hardwareRamp, dim;
+    dim.fill(0x1234);
     scripted().failGetGamma = true;
     EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
     EXPECT_EQ(scripted().gammaWrites, 0) << "nothing is written when the ramp in force cannot be saved";
@@ -173,18 +154,14 @@ TEST_F(GammaRampTest, FailedReadsAndWritesRaiseTheApiErrorAndNothingHappensWitho
     closed.gammaRampState = 2;
     closed.restoreGammaRamp();
     EXPECT_EQ((std::array{scripted().gammaReads, scripted().gammaWrites}), (std::array{2, 1})) << "reads, writes";
-}
 
-TEST_F(GammaRampTest, AFailedRestoreIsReportedAndTheCloseCompletes) {
     api->setGammaRamp(dim.data());
     api->gammaRampState = 2;
     scripted().failSetGamma = true;
     ::testing::internal::CaptureStderr();
     EXPECT_NO_THROW(api->close());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              refused + " The display keeps the changed gamma ramp.\n");
-    EXPECT_EQ(api->gammaRampState, 0);
-    EXPECT_FALSE(api->hasWindow);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), refused + " The display keeps the changed gamma ramp.\n");
+    EXPECT_EQ((std::array{api->gammaRampState, int{api->hasWindow}}), (std::array{0, 0}));
     EXPECT_EQ(taken(scripted()), nothingTaken);
 }
 

@@ -4,7 +4,6 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <memory>
 #include <thread>
 
 namespace Stimulark::Testing {
@@ -13,7 +12,9 @@ PixelBlock readScreen(int left, int top, int width, int height, int x, int y, st
     PixelBlock block{left, top, width, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height))};
     const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     EXPECT_NE(display, nullptr) << "no X display";
-    for (int attempt = 0; display != nullptr && attempt < 100; ++attempt) {
+    for (int attempt = 0; display && attempt < 100 && (attempt == 0 || block.at(x, y) != expected); ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         XImage* image = XGetImage(display.get(), DefaultRootWindow(display.get()), left, top,
                                   static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (image == nullptr)
@@ -22,9 +23,6 @@ PixelBlock readScreen(int left, int top, int width, int height, int x, int y, st
             block.pixels[static_cast<std::size_t>(i)] =
                 static_cast<std::uint32_t>(XGetPixel(image, i % width, i / width) & 0xFFFFFF);
         XDestroyImage(image);
-        if (block.at(x, y) == expected)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return block;
 }

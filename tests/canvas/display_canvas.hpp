@@ -41,6 +41,7 @@ inline PixelBlock readPixels(int left, int top, int width, int height, bool fron
             block.pixels.push_back(*pixel & 0xFFFFFF);
     return block;
 }
+inline std::uint32_t pixelAt(int x, int y) { return readPixels(x, y, 1, 1).pixels[0]; }
 
 // What the display shows, once pixel (x, y) shows `expected` or a second has passed.
 PixelBlock readScreen(int left, int top, int width, int height, int x, int y, std::uint32_t expected);
@@ -49,10 +50,10 @@ PixelBlock readScreen(int left, int top, int width, int height, int x, int y, st
 struct Ink {
     int count = 0, left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
     bool operator==(const Ink&) const = default;
+    friend void PrintTo(const Ink& i, std::ostream* out) {
+        *out << i.count << " pixels in (" << i.left << ", " << i.top << ")-(" << i.right << ", " << i.bottom << ")";
+    }
 };
-inline std::ostream& operator<<(std::ostream& out, const Ink& i) {
-    return out << i.count << " pixels in (" << i.left << ", " << i.top << ")-(" << i.right << ", " << i.bottom << ")";
-}
 inline Ink inkOf(const PixelBlock& block, std::uint32_t background) {
     Ink ink;
     for (std::size_t i = 0; i < block.pixels.size(); ++i) {
@@ -67,8 +68,7 @@ inline Ink inkIn(int left, int top, int width, int height, std::uint32_t backgro
     return inkOf(readPixels(left, top, width, height), background);
 }
 
-// Each test on a fresh canvas of the real backend; no message is left behind
-// (closing a canvas posts a quit).
+// Each test on a fresh canvas of the real backend; no message is left behind (closing posts a quit).
 class DisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -82,7 +82,6 @@ protected:
         canvas.reset();
         platform().discardMessages();
     }
-
     std::unique_ptr<Canvas> canvas;
 };
 

@@ -7,16 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
+namespace Stimulark::Testing {
 namespace {
 
-using namespace Stimulark;
 using enum File::PathId;
-
 const std::string& folder(File::PathId id) { return File::pathIds()[id].path; }
 
 // A scripted machine: the executable in /opt/exp/run, HOME /home/u.
-class Folders : public Testing::ScriptedTest {
-protected:
+struct Folders : ScriptedTest {
     void SetUp() override {
         ScriptedTest::SetUp();
         scripted().exePath = "/opt/exp/run/Gyrdex";
@@ -59,30 +57,27 @@ TEST_F(Folders, TimeStampsAreTheLocalSecondOfTheCallAndTheExperimentNameIsNeverR
     EXPECT_EQ(folder(USER_SETTING), "/home/u/.config/Other/");
 }
 
-TEST_F(Folders, AnEmptyHomeFallsBackToTheAccountAndNoHomeAtAllIsRefusedAfterTheApplicationFolders) {
-    scripted().exePath = "/exp/a:b;c/program";
-    scripted().environment = {{"HOME", ""}};
-    scripted().accountHome = "/var/lib/account/";
-    File::initializeFolders();
-    EXPECT_EQ(File::decodePath("%APP%x:y|%USER_SETTING%"), "/exp/a:b;c/xy/var/lib/account/.config/Stimulark/");
-    scripted().accountHome = std::nullopt;
-    scripted().exePath = "/elsewhere/program";
-    EXPECT_EQ(Testing::failureMessage(&File::initializeFolders), "Stimulark::File [] Failed to get user home path.");
-    EXPECT_EQ(folder(RESOURCES), "/elsewhere/Resources/");
-}
-
-TEST_F(Folders, TheConfigurationFolderAndItsUserDirsFileDecide) {
+// An empty HOME falls back to the account; no home at all is refused after the application folders are set.
+// XDG_CONFIG_HOME and its user-dirs.dirs decide, unless the variable is not an absolute path.
+TEST_F(Folders, HomeAndConfigurationFoldersComeFromTheEnvironmentTheAccountOrTheUserDirsFile) {
     const std::string config = testing::TempDir() + "stimulark-config-" + std::to_string(getpid());
     std::filesystem::create_directories(config);
     std::ofstream(config + "/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
     scripted().environment.emplace_back("XDG_CONFIG_HOME", config);
     File::initializeFolders();
     std::filesystem::remove_all(config);
-    EXPECT_EQ(folder(USER_SETTING), config + "/Stimulark/");
-    EXPECT_EQ(folder(USER_DOCUMENTS) + folder(USER_DOCUMENTS_ROOT), "/home/u/Papers/Stimulark//home/u/Papers/");
-    scripted().environment.back().second = "relative/config"; // not valid for this variable
+    EXPECT_EQ(folder(USER_SETTING) + folder(USER_DOCUMENTS) + folder(USER_DOCUMENTS_ROOT),
+              config + "/Stimulark//home/u/Papers/Stimulark//home/u/Papers/");
+    scripted().exePath = "/exp/a:b;c/program";
+    scripted().environment = {{"HOME", ""}, {"XDG_CONFIG_HOME", "relative/config"}};
+    scripted().accountHome = "/var/lib/account/";
     File::initializeFolders();
-    EXPECT_EQ(folder(USER_SETTING), "/home/u/.config/Stimulark/");
+    EXPECT_EQ(File::decodePath("%APP%x:y|%USER_SETTING%"), "/exp/a:b;c/xy/var/lib/account/.config/Stimulark/");
+    scripted().accountHome = std::nullopt;
+    scripted().exePath = "/elsewhere/program";
+    EXPECT_EQ(failureMessage(&File::initializeFolders), "Stimulark::File [] Failed to get user home path.");
+    EXPECT_EQ(folder(RESOURCES), "/elsewhere/Resources/");
 }
 
 } // namespace
+} // namespace Stimulark::Testing

@@ -1,14 +1,10 @@
 #include "stimulark/geometry/Rectangle.hpp"
 #include "support/Scripted.hpp"
 
-#include <limits>
-
+namespace Stimulark::Testing {
 namespace {
 
-using Stimulark::Rectangle;
-using Stimulark::Testing::failureMessage;
 using Edges = std::array<double, 4>;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 const std::string sizeRefusal = "Stimulark::Rectangle [SIZE ERROR] Width and Height must be defined as positive value.";
 
 Edges edges(const Rectangle& r) { return {r.getLeft(), r.getTop(), r.getRight(), r.getBottom()}; }
@@ -21,7 +17,7 @@ TEST(Rectangle, ConstructorsMakeInclusiveBlackRectanglesAndRefuseEmptyReversedOr
     for (const auto& [w, h] : {std::pair{0.0, 5.0}, std::pair{5.0, -1.0}, std::pair{nan, 5.0}})
         EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(w, h)); }), sizeRefusal) << w << " x " << h;
     for (const Rectangle& r : {Rectangle(), Rectangle(3, 4), Rectangle(1, 2, 3, 4)})
-        EXPECT_EQ((Edges{r.color.r, r.color.g, r.color.b, r.color.a}), (Edges{0, 0, 0, 1}));
+        EXPECT_EQ(rgba(r.color), (Edges{0, 0, 0, 1}));
 }
 
 TEST(Rectangle, SetOrdersEdgesTheSizeFormChecksNothingAndCenterAtKeepsTheSize) {
@@ -45,3 +41,4 @@ TEST(Rectangle, ClipKeepsTheOverlapAndRefusesNoneLeavingTheRectangleAsItWas) {
 }
 
 } // namespace
+} // namespace Stimulark::Testing

@@ -1,30 +1,15 @@
 #pragma once
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/image/Image.hpp"
+#include "support/Scripted.hpp"
 
-#include <gtest/gtest.h>
 #include <png.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace Stimulark::Testing {
-
-// What an operation threw, as "source [title] message".
-std::string failureOf(auto&& operation) try {
-    operation();
-    return "nothing thrown";
-} catch (const Exception& e) {
-    return e.sourceName() + " [" + e.title + "] " + e.message;
-}
 
 inline std::string imageFailure(const std::string& title, const std::string& message) {
     return "Stimulark::Image [" + title + "] " + message;
@@ -32,8 +17,6 @@ inline std::string imageFailure(const std::string& title, const std::string& mes
 
 inline const std::string outOfBound = imageFailure("Out Of Bound Exception", "Specified coordinate is out of bound.");
 inline const std::string noBitmap = imageFailure("Memory Error", "The Image does not have bitmap instance.");
-
-inline std::array<double, 4> rgba(const Color& c) { return {c.r, c.g, c.b, c.a}; }
 
 using Bytes = std::vector<png_byte>;
 
@@ -78,8 +61,7 @@ inline void writePng(const std::string& path, PngPicture p) {
 }
 
 inline std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 inline void writeBytes(const std::string& path, std::string_view s) { std::ofstream(path, std::ios::binary) << s; }

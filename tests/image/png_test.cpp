@@ -42,10 +42,10 @@ TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
         if (!bytes.empty())
             writeBytes(folder / name, bytes);
         Image image(4, 4, GRAY, FLOAT);
-        EXPECT_EQ(failureOf([&] { image.load(folder / name); }), failure) << name;
+        EXPECT_EQ(failureMessage([&] { image.load(folder / name); }), failure) << name;
         EXPECT_TRUE(!image.haveBitmap && image.byteBitmap == nullptr && image.floatBitmap == nullptr) << name;
     }
-    EXPECT_EQ(failureOf([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
+    EXPECT_EQ(failureMessage([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
 }
 
 // Every file becomes 8-bit GRAY, RGB or RGBA, top line first, each load replacing the bitmap before it.
@@ -107,7 +107,7 @@ TEST(PngSaveDeathTest, ReplacesTheOldFileOnlyWithACompletePicture) {
     const std::string saved = readBytes(path);
     Image floats(4, 4, RGB, FLOAT), empty, noise(256, 256, RGB, BYTE);
     std::generate(noise.byteBitmap, noise.byteBitmap + noise.bitmapBytes, std::mt19937(7));
-    auto refusal = [&](Image& image) { return failureOf([&] { PNG_BRIDGE().save(path.c_str(), image); }); };
+    auto refusal = [&](Image& image) { return failureMessage([&] { PNG_BRIDGE().save(path.c_str(), image); }); };
     EXPECT_EQ(refusal(floats), notWritable);
     EXPECT_EQ(refusal(empty), notWritable);
     auto fullDisk = [&] { // stood in for by a file-size limit: the writing fails half-way

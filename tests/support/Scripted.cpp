@@ -1,8 +1,5 @@
 #include "support/Scripted.hpp"
 
-#include "stimulark/platform/Clock.hpp"
-#include "stimulark/platform/Keyboard.hpp"
-
 namespace Stimulark::Testing {
 
 void ScriptedTest::SetUp() {
