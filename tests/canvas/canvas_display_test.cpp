@@ -3,13 +3,13 @@
 #include "display_canvas.hpp"
 
 #include "stimulark/canvas/Fonts.hpp"
-#include "support/Scripted.hpp"
 
 #include <array>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <thread>
+#include <numeric>
+#include <string_view>
+#include <tuple>
 
 namespace Stimulark::Testing {
 namespace {
@@ -27,19 +27,15 @@ protected:
     int text(const char* s, double x, double y, int alignment = 0, double maxWidth = -1.0) {
         return canvas->drawText(s, x, y, Color::white, alignment, maxWidth);
     }
-    static int advance(const char* s) {
-        int w = 0;
-        for (; *s; ++s)
-            w += glyphWidths[static_cast<unsigned char>(*s)] + 1;
-        return w;
+    static int advance(std::string_view s) {
+        return std::accumulate(s.begin(), s.end(), 0, [](int w, unsigned char c) { return w + glyphWidths[c] + 1; });
     }
 };
 
 TEST_F(CanvasDisplay, CoversTheDisplayBlankWithAPixelExactProjectionAndRefusesNonPositiveFlips) {
-    EXPECT_EQ((std::array{canvas->width, canvas->height, canvas->colorDepth}), (std::array{1024, 768, 32}));
-    EXPECT_EQ((std::array{canvas->getRefreshRate(), canvas->getCenterX(), canvas->getCenterY()}),
-              (std::array{60.0, 511.5, 383.5})) << "Xvfb reports no rate";
-    EXPECT_EQ(Canvas::current, canvas.get());
+    EXPECT_EQ((std::tuple{canvas->width, canvas->height, canvas->colorDepth, canvas->getRefreshRate(),
+                          canvas->getCenterX(), canvas->getCenterY()}),
+              (std::tuple{1024, 768, 32, 60.0, 511.5, 383.5})) << "Xvfb reports no rate";
     Mouse::showCursorCross = canvas->showFrameOverlay = true;
     for (int frames : {0, -1})
         EXPECT_EQ(failureMessage([&] { canvas->flip(frames); }),
@@ -74,8 +70,7 @@ TEST_F(CanvasDisplay, ARealKeyIsPushedOnceAndTheCursorCrossFollowsTheRealPointer
     const PixelBlock shown = readScreen(190, 140, 21, 21, 206, 150, gray);
     for (int y = 140; y <= 160; ++y)
         for (int x = 190; x <= 210; ++x) {
-            const int near = std::min(std::abs(x - 200), std::abs(y - 150));
-            const int far = std::max(std::abs(x - 200), std::abs(y - 150));
+            const auto [near, far] = std::minmax({std::abs(x - 200), std::abs(y - 150)});
             const std::uint32_t expected = near == 0 && far <= 4 ? white : near <= 1 && far <= 5 ? black : gray;
             EXPECT_EQ(shown.at(x, y), expected) << "white arms of four in a black border, at " << x << ", " << y;
         }
@@ -111,9 +106,8 @@ TEST_F(CanvasDisplay, ShowsTheFramePanelWhenSwitchedOn) {
 }
 
 TEST_F(CanvasDisplay, ASecondCanvasOpensAndBecomesCurrent) {
-    int error = 0;
-    try { canvas->open(); } catch (Canvas::Error e) { error = e; }
-    EXPECT_EQ(error, 1) << "an open canvas refuses to open again";
+    try { canvas->open(); ADD_FAILURE() << "an open canvas refuses to open again"; }
+    catch (Canvas::Error e) { EXPECT_EQ(e, 1); }
     canvas.reset();
     EXPECT_EQ(Canvas::current, nullptr);
     EXPECT_EQ(platform().queuedMessages(), 1u) << "the window's destroy posts a quit";
@@ -136,13 +130,9 @@ TEST_F(CanvasDisplay, TextBreaksAtLineEndsAndOverflowAlignsAndShowsForeignBytesA
         << "capitals six rows up, descenders on row 100, one blank column in the last y's advance";
     const struct { const char* text; double x; int alignment; double maxWidth; std::vector<const char*> lines; }
         cases[] = {
-        {"ab\ncd", 50, 0, -1, {"ab", "cd"}},
-        {"ab\r\ncd", 50, 0, -1, {"ab", "cd"}},
-        {"ab\rcd", 50, 0, -1, {"ab", "cd"}},
+        {"ab\ncd", 50, 0, -1, {"ab", "cd"}}, {"ab\r\ncd", 50, 0, -1, {"ab", "cd"}}, {"ab\rcd", 50, 0, -1, {"ab", "cd"}},
         {"ab\n\ncd", 50, 0, -1, {"ab", "\x01" "cd"}}, // one line end at a time: the second shows as the dot
-        {"ab\n", 50, 0, -1, {"ab", ""}},
-        {"\x80x\xff", 60, 0, -1, {"\x01x\x01"}},
-        {"abc", 300, 2, -1, {"abc"}},
+        {"ab\n", 50, 0, -1, {"ab", ""}}, {"\x80x\xff", 60, 0, -1, {"\x01x\x01"}}, {"abc", 300, 2, -1, {"abc"}},
         {"aaaaaa", 40, 0, 28, {"aaaa", "aa"}},      // 7 pixels a glyph; a line breaks once wider
         {"aaaaa", 40, 0, 27, {"aaa", "aa"}},        // than maxWidth - 7
         {"aaaaaaaa", 20, 1, -1, {"aaaaa", "aaa"}},  // centred: 20 pixels each side of x

@@ -1,6 +1,5 @@
 // Opening, frame pacing and the gamma ramp on the scripted backend.
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "support/Scripted.hpp"
@@ -109,15 +108,14 @@ TEST_F(CanvasScripted, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
     api->gammaRampState = 2; // a change recorded, but no ramp was ever saved to write back
     api->close();
     EXPECT_EQ(scripted().gammaReads + scripted().gammaWrites, 0) << "the ramp is not touched";
-    Ramp original = scripted().hardwareRamp, dim, second;
-    dim.fill(0x1234), second.fill(0x2222);
+    Ramp before = scripted().hardwareRamp, dim, second;
+    dim.fill(0x1234);
+    second.fill(0x2222);
     const struct { int state, reads, writes; const Ramp &saved, &shown; } closes[] = {
-        {0, 2, 2, dim, second}, {1, 1, 3, original, original}, {2, 1, 3, original, original},
-        {3, 1, 2, original, second}};
+        {0, 2, 2, dim, second}, {1, 1, 3, before, before}, {2, 1, 3, before, before}, {3, 1, 2, before, second}};
     for (const auto& c : closes) {
         SCOPED_TRACE(c.state);
-        scripted().hardwareRamp = original;
-        scripted().gammaReads = scripted().gammaWrites = 0;
+        scripted().hardwareRamp = before, scripted().gammaReads = scripted().gammaWrites = 0;
         api = opened();
         api->setGammaRamp(dim.data());
         api->gammaRampState = c.state;
@@ -139,8 +137,7 @@ TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsRe
     scripted().failGetGamma = true;
     EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
     EXPECT_EQ(scripted().gammaWrites, 0) << "nothing is written when the ramp in force cannot be saved";
-    scripted().failGetGamma = false;
-    scripted().failSetGamma = true;
+    scripted().failGetGamma = false, scripted().failSetGamma = true;
     EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
     EXPECT_EQ(scripted().hardwareRamp, original);
     scripted().failSetGamma = false;
@@ -151,8 +148,7 @@ TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsRe
     APICanvasProperties closed;
     closed.saveGammaRamp();
     closed.setGammaRamp(dim.data());
-    closed.gammaRampState = 2;
-    closed.restoreGammaRamp();
+    closed.gammaRampState = 2, closed.restoreGammaRamp();
     EXPECT_EQ((std::array{scripted().gammaReads, scripted().gammaWrites}), (std::array{2, 1})) << "reads, writes";
 
     api->setGammaRamp(dim.data());

@@ -1,31 +1,21 @@
 #pragma once
 
 #include "stimulark/canvas/Canvas.hpp"
-#include "stimulark/platform/Clock.hpp"
-#include "stimulark/platform/Keyboard.hpp"
-#include "stimulark/platform/Platform.hpp"
+#include "support/Screen.hpp"
+#include "support/Scripted.hpp"
 
 #include <GL/gl.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
-#include <cstdint>
 #include <memory>
 #include <ostream>
-#include <vector>
+#include <thread>
 
 namespace Stimulark::Testing {
 
 inline constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, gray = 0x808080;
-
-// A block of pixels, rows top down, 0xRRGGBB each.
-struct PixelBlock {
-    int left = 0, top = 0, width = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>((y - top) * width + x - left)]; }
-    bool operator==(const PixelBlock&) const = default;
-};
 
 // From the current canvas's back buffer as drawn so far, or with `front` the front one.
 inline PixelBlock readPixels(int left, int top, int width, int height, bool front = false) {
@@ -44,24 +34,30 @@ inline PixelBlock readPixels(int left, int top, int width, int height, bool fron
 inline std::uint32_t pixelAt(int x, int y) { return readPixels(x, y, 1, 1).pixels[0]; }
 
 // What the display shows, once pixel (x, y) shows `expected` or a second has passed.
-PixelBlock readScreen(int left, int top, int width, int height, int x, int y, std::uint32_t expected);
+inline PixelBlock readScreen(int left, int top, int width, int height, int x, int y, std::uint32_t expected) {
+    PixelBlock block = grabScreen(left, top, width, height);
+    for (int attempt = 0; attempt < 100 && block.at(x, y) != expected; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        block = grabScreen(left, top, width, height);
+    }
+    return block;
+}
 
 // Pixels differing from a background: how many, and their bounding box.
 struct Ink {
     int count = 0, left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
     bool operator==(const Ink&) const = default;
-    friend void PrintTo(const Ink& i, std::ostream* out) {
-        *out << i.count << " pixels in (" << i.left << ", " << i.top << ")-(" << i.right << ", " << i.bottom << ")";
+    friend std::ostream& operator<<(std::ostream& out, const Ink& i) {
+        return out << i.count << " in (" << i.left << ", " << i.top << ")-(" << i.right << ", " << i.bottom << ")";
     }
 };
 inline Ink inkOf(const PixelBlock& block, std::uint32_t background) {
     Ink ink;
-    for (std::size_t i = 0; i < block.pixels.size(); ++i) {
-        const int x = block.left + static_cast<int>(i) % block.width, y = block.top + static_cast<int>(i) / block.width;
-        if (block.pixels[i] != background)
-            ink = {ink.count + 1, std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
-                   std::max(ink.bottom, y)};
-    }
+    for (int y = block.top; y < block.top + block.height(); ++y)
+        for (int x = block.left; x < block.left + block.width; ++x)
+            if (block.at(x, y) != background)
+                ink = {ink.count + 1, std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
+                       std::max(ink.bottom, y)};
     return ink;
 }
 inline Ink inkIn(int left, int top, int width, int height, std::uint32_t background) {

@@ -2,10 +2,7 @@
 
 #include "display_canvas.hpp"
 
-#include "stimulark/canvas/VariableMonitor.hpp"
-#include "support/Scripted.hpp"
-
-#include <gmock/gmock.h>
+#include "support/MockHolder.hpp"
 
 #include <cfloat>
 #include <cmath>
@@ -17,28 +14,7 @@ namespace {
 using namespace ::testing;
 using namespace Testing;
 
-class MockHolder : public VariableMonitor_Holder {
-public:
-    MOCK_METHOD(const char*, name, (), (const, override));
-    MOCK_METHOD(void, draw, (double x, double y, bool selected, int flags), (override));
-    MOCK_METHOD(double, value, (), (const, override));
-    MOCK_METHOD(void, setValue, (double value), (override));
-    MOCK_METHOD(double, step, (), (const, override));
-    MOCK_METHOD(double, largeStep, (), (const, override));
-    MOCK_METHOD(void, decrement, (bool shift), (override));
-    MOCK_METHOD(void, increment, (bool shift), (override));
-};
-
-// Three holders listed for one test; afterwards the list is empty and the first entry selected.
-template <template <class> class Mock>
-struct Listed {
-    Mock<MockHolder> a, b, c;
-    Listed() { variableMonitors = {&a, &b, &c}; }
-    ~Listed() { variableMonitors.clear(), selectedMonitor = 0; }
-};
-
-class VariableMonitorKeys : public ScriptedTest {
-protected:
+struct VariableMonitorKeys : ScriptedTest {
     void hold(std::initializer_list<std::uint8_t> keys, std::uint8_t state = 0x80) {
         for (std::uint8_t key : keys)
             scripted().setKey(key, state);
@@ -46,17 +22,15 @@ protected:
 };
 using VariableMonitorDisplay = DisplayTest;
 
-TEST_F(VariableMonitorKeys, EmptyListQueriesNoKeyAndHandlesNoMessage) {
+TEST_F(VariableMonitorKeys, EmptyListQueriesNoKeyThenStepsGoToTheEntrySelectedBeforeMovesOnceAPushAndSelectionWraps) {
     hold({VK_RIGHT});
     for (int i = 0; i < 3; ++i)
         scripted().queue(Message{0, WM_MOUSEMOVE, 0, 0, 0});
     drawVariableMonitor();
-    EXPECT_EQ(scripted().queuedMessages(), 3u);
+    EXPECT_EQ(scripted().queuedMessages(), 3u) << "an empty list handles no message";
     EXPECT_EQ(Keyboard::keyStates[PRESSED][VK_RIGHT], 0) << "no query refreshed the keyboard snapshot";
-}
 
-TEST_F(VariableMonitorKeys, StepsGoToTheEntrySelectedBeforeMovesOnceAPushAndSelectionWraps) {
-    Listed<StrictMock> m;
+    ListedHolders<StrictMock> m;
     selectedMonitor = 1;
     {
         InSequence order;
@@ -109,25 +83,22 @@ TEST_F(VariableMonitorKeys, HoldersJoinAndLeaveTheListAndRefuseNegativeStepsAndR
 }
 
 TEST_F(VariableMonitorKeys, HoldersStepClampAndRoundWithinTheirBounds) {
-    MonitoredInt level("level", 5, 1, 10, 0, 20), high("high", INT_MAX - 1, 1, 1000), low("low", INT_MIN + 3, 1, 1000);
-    MonitoredInt count("count", 0, 1, 5, -10, 10);
+    MonitoredInt level("level", 5, 1, 10, 0, 20), high("high", INT_MAX - 1, 1, 1000), low("low", INT_MIN + 3, 1, 1000),
+        count("count", 0, 1, 5, -10, 10);
     MonitoredDouble contrast("contrast", 0.5, 0.01, 0.25, 0.0, 1.0), huge("huge", 1e308, 1e308, 1e308);
     MonitoredDouble angle("angle", 400.0, 1.0, 15.0, 0.0, 360.0);
     EXPECT_DOUBLE_EQ(angle.get(), 360.0) << "the initial value is clamped";
-    // '+' and '-' step, by the large step when `arg` is 1; '=' sets `arg`.
+    // '+' and '-' step, by the large step when `arg` is 1; '=' sets `arg`. Sums saturate, never overflow.
     const struct { VariableMonitor_Holder& holder; char op; double arg, expected; } cases[] = {
         {level, '+', 0, 6}, {level, '+', 1, 16}, {level, '+', 1, 20}, {level, '-', 1, 10}, {level, '-', 1, 0},
         {level, '-', 0, 0}, {contrast, '+', 0, 0.51}, {contrast, '+', 1, 0.76}, {contrast, '+', 1, 1},
-        {contrast, '-', 1, 0.75}, {high, '+', 1, INT_MAX}, {low, '-', 1, INT_MIN},
-        {huge, '+', 0, DBL_MAX}, // sums saturate instead of overflowing
+        {contrast, '-', 1, 0.75}, {high, '+', 1, INT_MAX}, {low, '-', 1, INT_MIN}, {huge, '+', 0, DBL_MAX},
         {count, '=', 2.5, 3}, {count, '=', -2.5, -3}, {count, '=', 1e300, 10}, {count, '=', NAN, 10},
         {angle, '=', -1, 0},
     };
     for (const auto& c : cases) {
-        if (c.op == '=')
-            c.holder.setValue(c.arg);
-        else
-            c.op == '+' ? c.holder.increment(c.arg != 0) : c.holder.decrement(c.arg != 0);
+        c.op == '=' ? c.holder.setValue(c.arg)
+        : c.op == '+' ? c.holder.increment(c.arg != 0) : c.holder.decrement(c.arg != 0);
         EXPECT_DOUBLE_EQ(c.holder.value(), c.expected) << c.holder.name() << ' ' << c.op << ' ' << c.arg;
     }
     angle.set(NAN);
@@ -136,7 +107,7 @@ TEST_F(VariableMonitorKeys, HoldersStepClampAndRoundWithinTheirBounds) {
 
 TEST_F(VariableMonitorDisplay, PanelCoversTwoHundredPixelsByFiftyPerEntryAndHoldersDrawInTheirRows) {
     {
-        Listed<NiceMock> m; // drawing nothing, so the panel alone shows
+        ListedHolders<NiceMock> m; // drawing nothing, so the panel alone shows
         canvas->clear(Color::white, BACK_BUFFER);
         drawVariableMonitor();
         const std::uint32_t panel = pixelAt(0, 0);

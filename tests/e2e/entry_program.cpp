@@ -1,6 +1,5 @@
-// A program for the entry's end-to-end tests. ENTRY_MODE makes its main routine
-// throw an "exception", a "std" exception or a "string", or return; "no-counter"
-// starts it on a machine whose counter reports 0 ticks per second.
+// The entry's end-to-end test program. ENTRY_MODE makes its main routine throw an "exception", a "std"
+// exception or a "string", or return; "no-counter" starts it on a machine whose counter reports 0 ticks a second.
 
 #include "stimulark/app/Application.hpp"
 #include "stimulark/app/Exception.hpp"
@@ -13,8 +12,6 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
-
 const std::string mode = std::getenv("ENTRY_MODE") ? std::getenv("ENTRY_MODE") : "";
 
 struct NoCounterPlatform : Stimulark::SdlPlatform {
@@ -24,8 +21,6 @@ struct NoCounterPlatform : Stimulark::SdlPlatform {
 // Installed during static initialisation, before the entry starts the toolkit.
 const bool counterRemoved =
     mode == "no-counter" && (Stimulark::installPlatform(std::make_unique<NoCounterPlatform>()), true);
-
-} // namespace
 
 void applicationMain() {
     std::puts("main routine runs");
