@@ -48,12 +48,14 @@ public:
         std::filesystem::remove_all(folder, ignored);
     }
 
-    void start(const std::string& executable) {
+    void start(const std::string& executable, const char* display = nullptr) {
         const std::string errPath = (folder / "stderr.txt").string();
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
             ::setenv("STIMULARK_NOTIFICATIONS", "stderr", 1);
+            if (display)
+                ::setenv("DISPLAY", display, 1);
             ::execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -201,6 +203,21 @@ TEST(DemoPicture, MissingOrNotPngIsNotifiedAndTheProcessEndsWithExitCode0) {
         const auto line = "Stimulark Notification: Stimulark::IMAGE_FORMATS::PNG_BRIDGE " + std::string(notification);
         EXPECT_NE(run.err().find(line + "\n"), std::string::npos) << run.err();
     }
+}
+
+// With its display server out of reach the demo must say so and end, not carry on
+// unseen on some offscreen stand-in, waiting for keys that never come.
+TEST(DemoDisplay, UnreachableIsNotifiedAndTheProcessEnds) {
+    int unused = 90;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
+        ++unused;
+    Program run;
+    run.start(GYRDEX_EXECUTABLE, (":" + std::to_string(unused)).c_str());
+    EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
+    EXPECT_NE(run.err().find("Stimulark Notification: Stimulark::APICanvasProperties [API ERROR] API Error "
+                             "(Failed to switch display mode)\n"),
+              std::string::npos)
+        << run.err();
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {

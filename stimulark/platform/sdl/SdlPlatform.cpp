@@ -61,6 +61,10 @@ bool SdlPlatform::displayAvailable() {
     SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
     SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
     SDL_SetHintWithPriority(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0", SDL_HINT_OVERRIDE);
+    // When the display server cannot be reached SDL would fall back to its offscreen
+    // driver, and a stimulus program would run on without anyone seeing it. Only
+    // drivers that show a picture are tried, unless SDL_VIDEODRIVER names another.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11,wayland", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     if (SDL_GetNumVideoDisplays() < 1) {
