@@ -3,6 +3,8 @@
 #include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 
+#include <cmath>
+
 namespace Stimulark {
 
 namespace {
@@ -25,13 +27,20 @@ Rectangle::Rectangle(double width, double height) {
     set(width, height);
 }
 
+namespace {
+bool hasUndefinedEdge(const Rectangle& r) {
+    return std::isnan(r.left) || std::isnan(r.top) || std::isnan(r.right) || std::isnan(r.bottom);
+}
+} // namespace
+
+// An undefined edge on either side overlaps nothing. Tested before the comparisons,
+// which would otherwise replace it silently by the other rectangle's edge.
 Rectangle& Rectangle::clip(const Rectangle& other) {
     const double newLeft = left > other.left ? left : other.left;
     const double newTop = top > other.top ? top : other.top;
     const double newRight = right < other.right ? right : other.right;
     const double newBottom = bottom < other.bottom ? bottom : other.bottom;
-    // Written so that an undefined edge also counts as no overlap.
-    if (!(newLeft <= newRight) || !(newTop <= newBottom))
+    if (hasUndefinedEdge(*this) || hasUndefinedEdge(other) || newLeft > newRight || newTop > newBottom)
         throw Exception(typeid(Rectangle), "SIZE ERROR", "Cripped rectangle is null.");
     return set(newLeft, newTop, newRight, newBottom);
 }

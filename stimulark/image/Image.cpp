@@ -27,10 +27,16 @@ Image::Image(int width_, int height_, PixelComponents components_, PixelPrecisio
 
 Image::~Image() { release(); }
 
+void Image::set(int width_, int height_, PixelComponents components_, PixelPrecision precision_) {
+    allocate(width_, height_, components_, precision_);
+    zeroRowPadding();
+    clear(Color::black);
+}
+
 // Everything is checked before anything is stored, so a refused call leaves the image
 // as it was: in particular an empty image keeps width and height 0 and therefore still
-// refuses every pixel access.
-void Image::set(int width_, int height_, PixelComponents components_, PixelPrecision precision_) {
+// refuses every pixel access. The pixels are left unwritten.
+void Image::allocate(int width_, int height_, PixelComponents components_, PixelPrecision precision_) {
     if (haveBitmap)
         refuse("Memory Error", "Image object already has its bitmap.");
     if (width_ <= 0)
@@ -42,21 +48,22 @@ void Image::set(int width_, int height_, PixelComponents components_, PixelPreci
     if (precision_ < BYTE || precision_ > FLOAT)
         refuse("FORMAT ERROR", "The specified precision is illegal");
 
+    // The size fields are 32-bit: every product is checked against that range
+    // before it is formed, so no size can wrap into a small allocation.
+    constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
     const int componentBytes = bytesPerComponent[precision_];
     const int pixelBytes_ = componentsPerPixel[components_] * componentBytes;
-    const std::int64_t unalignedLine = std::int64_t{width_} * pixelBytes_;
+    const std::int64_t unalignedLine = std::int64_t{width_} * pixelBytes_; // at most 16 x (2^31 - 1)
     const std::int64_t lineBytes_ = (unalignedLine + BITMAP_ALIGNMENT - 1) / BITMAP_ALIGNMENT * BITMAP_ALIGNMENT;
-    const std::int64_t bitmapBytes_ = lineBytes_ * height_;
-    if (bitmapBytes_ > std::numeric_limits<std::int32_t>::max())
+    if (lineBytes_ > largest || lineBytes_ > largest / height_)
         refuse("Memory Error", "The requested image is too large.");
+    const std::int64_t bitmapBytes_ = lineBytes_ * height_;
 
     const auto lineElements_ = static_cast<int>(lineBytes_ / componentBytes);
     const auto bitmapElements_ = static_cast<std::size_t>(lineElements_) * static_cast<std::size_t>(height_);
     auto newApi = std::make_unique<APIImageProperties>();
     std::unique_ptr<std::uint8_t[]> newBytes;
     std::unique_ptr<float[]> newFloats;
-    // Left uninitialised: the clear below paints every pixel, and only the bytes
-    // past each row's last pixel are zeroed, so large images are written once.
     if (precision_ == BYTE)
         newBytes.reset(new std::uint8_t[bitmapElements_]);
     else
@@ -79,8 +86,6 @@ void Image::set(int width_, int height_, PixelComponents components_, PixelPreci
     pixelSetter = pixelSetters[precision * 3 + components];
     pixelGetter = pixelGetters[precision * 3 + components];
     haveBitmap = true;
-    zeroRowPadding();
-    clear(Color::black);
 }
 
 void Image::zeroRowPadding() {

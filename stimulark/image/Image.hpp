@@ -23,6 +23,9 @@ public:
 };
 
 class Image;
+namespace IMAGE_FORMATS {
+class PNG_BRIDGE;
+}
 using PixelSetter = void (*)(Image& image, int x, int y, Color color);
 using PixelGetter = Color (*)(const Image& image, int x, int y);
 
@@ -89,8 +92,13 @@ public:
     PixelSetter pixelSetter = &setPixelWithoutBitmap;
     PixelGetter pixelGetter = &getPixelWithoutBitmap;
 
-private:
+    // Zeroes the bytes past each row's last pixel, which belong to no pixel.
     void zeroRowPadding();
+
+private:
+    friend class IMAGE_FORMATS::PNG_BRIDGE;
+    // set without painting: for readers that write every pixel themselves.
+    void allocate(int width, int height, PixelComponents components, PixelPrecision precision);
 };
 
 } // namespace Stimulark

@@ -16,9 +16,10 @@ constexpr GLenum pixelFormats[3] = {GL_LUMINANCE, GL_RGB, GL_RGBA};
 constexpr GLenum componentTypes[2] = {GL_UNSIGNED_BYTE, GL_FLOAT};
 constexpr GLint internalFormats[3] = {1, 3, 4};
 
-// The smallest power of two, at least 2, that holds size.
-int textureSizeFor(int size) {
-    int texels = 2;
+// The smallest power of two, at least 2, that holds size; computed in 64 bits, so
+// that sizes past 2^30 cannot overflow.
+std::int64_t textureSizeFor(int size) {
+    std::int64_t texels = 2;
     while (texels < size)
         texels *= 2;
     return texels;
@@ -92,12 +93,13 @@ void Image::useTexture(bool on) {
     getBitmap(); // refuses an image without bitmap
     if (Canvas::current == nullptr)
         refuseWithoutCanvas();
-    const int textureWidth = textureSizeFor(width);
-    const int textureHeight = textureSizeFor(height);
     GLint maxTexture = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
-    if (textureWidth > maxTexture || textureHeight > maxTexture)
+    if (width > maxTexture || height > maxTexture || textureSizeFor(width) > maxTexture ||
+        textureSizeFor(height) > maxTexture)
         throw Exception(typeid(Image), "TEXTURE ERROR", "The image is too large for a texture on this display.");
+    const auto textureWidth = static_cast<int>(textureSizeFor(width));
+    const auto textureHeight = static_cast<int>(textureSizeFor(height));
     api->textureWidth = textureWidth;
     api->textureHeight = textureHeight;
 

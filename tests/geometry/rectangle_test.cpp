@@ -37,6 +37,7 @@ TEST(Rectangle, ClipKeepsTheOverlapAndRefusesNoneLeavingTheRectangleAsItWas) {
     EXPECT_EQ(failureMessage([&] { apart.clip(Rectangle(100, 0, 120, 10)); }), refusal);
     // An undefined edge overlaps nothing; keeping it would poison every pixel index made from it.
     EXPECT_EQ(failureMessage([&] { apart.clip(undefined.set(nan, 0, 10, 10)); }), refusal);
+    EXPECT_EQ(failureMessage([&] { undefined.set(0, 0, nan, 10).clip(apart); }), refusal) << "on either side";
     EXPECT_EQ(edges(apart), (Edges{0, 0, 99, 99}));
 }
 

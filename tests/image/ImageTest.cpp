@@ -45,7 +45,9 @@ TEST(ImageAllocation, RefusedSizesLeaveTheImageEmpty) {
         {10, 10, PixelComponents(-1), BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
         {10, 10, RGB, PixelPrecision(2), imageFailure("FORMAT ERROR", "The specified precision is illegal")},
         // Byte counts that would wrap around in 32-bit arithmetic.
-        {100000, 100000, RGBA, BYTE, tooBig}, {46341, 46341, GRAY, BYTE, tooBig}, {INT_MAX, 1, RGBA, FLOAT, tooBig}};
+        {100000, 100000, RGBA, BYTE, tooBig}, {46341, 46341, GRAY, BYTE, tooBig}, {INT_MAX, 1, RGBA, FLOAT, tooBig},
+        // and that would wrap around even in 64 bits.
+        {(1 << 30) + 1, INT_MAX, RGBA, BYTE, tooBig}, {INT_MAX, INT_MAX, RGBA, FLOAT, tooBig}};
     for (const auto& [width, height, layout, precision, failure] : cases) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         Image image;
@@ -96,9 +98,10 @@ TEST(ImageFill, MatchesPerPixelSetPixelInEveryFormat) {
             expectFill(Rectangle(1.5, -2.0, 4.5, 2.5), 2, 0, 5, 3, Color::cyan);
             expectFill(filled.area, 0, 0, 5, 4, Color::yellow);
         }
-    Image outside(6, 3, GRAY, BYTE); // refused, and nothing painted
-    EXPECT_EQ(failureMessage([&] { outside.fill(Rectangle(6.0, 0.0, 9.0, 2.0), Color::white); }),
-              "Stimulark::Rectangle [SIZE ERROR] Cripped rectangle is null.");
+    Image outside(6, 3, GRAY, BYTE); // refused, and nothing painted: outside the image, or with an undefined edge
+    for (const Rectangle& rect : {Rectangle(6.0, 0.0, 9.0, 2.0), Rectangle().set(nan, 0.0, 3.0, 2.0)})
+        EXPECT_EQ(failureMessage([&] { outside.fill(rect, Color::white); }),
+                  "Stimulark::Rectangle [SIZE ERROR] Cripped rectangle is null.");
     EXPECT_EQ(bytesOf(outside), Bytes(outside.bitmapBytes, 0));
 }
 
@@ -177,6 +180,18 @@ TEST_F(ImageOnCanvas, TexturedAndUntexturedDrawingShowTheSamePixels) {
     }
 }
 
+// A translucent RGBA image is blended over what is drawn, with its texture or without.
+TEST_F(ImageOnCanvas, RgbaImagesBlendByTheirAlpha) {
+    Image image(4, 4, RGBA, BYTE);
+    image.clear(Color(1.0, 1.0, 1.0, 0.5));
+    for (const bool textured : {false, true}) {
+        canvas->clear(Color::black, BACK_BUFFER);
+        image.useTexture(textured);
+        image.draw(10.0, 10.0);
+        EXPECT_NEAR(readBack(11, 11, 1, 1)[0], 128, 1) << (textured ? "textured" : "untextured");
+    }
+}
+
 TEST_F(ImageOnCanvas, TexturedImageFollowsTheRotation) {
     Image image(100, 60, RGB, BYTE);
     paint(image, 1.0);
@@ -214,10 +229,13 @@ TEST_F(ImageOnCanvas, TextureHoldsTheImageTopLeftOnBlack) {
     }
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    Image huge(largest + 1, 1, GRAY, BYTE);
-    EXPECT_EQ(failureMessage([&] { huge.useTexture(true); }),
-              imageFailure("TEXTURE ERROR", "The image is too large for a texture on this display."));
-    EXPECT_FALSE(huge.textured);
+    // Past 2^30 pixels a side, the search for the texture size would overflow an int.
+    for (const int side : {largest + 1, (1 << 30) + 1}) {
+        Image huge(side, 1, GRAY, BYTE);
+        EXPECT_EQ(failureMessage([&] { huge.useTexture(true); }),
+                  imageFailure("TEXTURE ERROR", "The image is too large for a texture on this display."));
+        EXPECT_FALSE(huge.textured);
+    }
 }
 
 } // namespace
