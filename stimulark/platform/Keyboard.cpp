@@ -94,18 +94,26 @@ MouseCoordinate::operator int() const {
     return value;
 }
 
+namespace {
+bool isButton(int button) { return button >= LEFT_BUTTON && button <= MIDDLE_BUTTON; }
+} // namespace
+
 void Mouse::buttonDown(int button) {
+    if (!isButton(button))
+        return;
     buttons[BUTTON_PUSHED][button] = 1;
     buttons[HELD][button] = 1;
 }
 
 void Mouse::buttonUp(int button) {
+    if (!isButton(button))
+        return;
     buttons[BUTTON_RELEASED][button] = 1;
     buttons[HELD][button] = 0;
 }
 
 bool Mouse::pushed(int button) {
-    if (button < LEFT_BUTTON || button > MIDDLE_BUTTON)
+    if (!isButton(button))
         return false;
     const bool answer = buttons[BUTTON_PUSHED][button] != 0;
     buttons[BUTTON_PUSHED][button] = 0;
@@ -113,7 +121,7 @@ bool Mouse::pushed(int button) {
 }
 
 bool Mouse::held(int button) {
-    return button >= LEFT_BUTTON && button <= MIDDLE_BUTTON && buttons[HELD][button] != 0;
+    return isButton(button) && buttons[HELD][button] != 0;
 }
 
 void resetMouse() {

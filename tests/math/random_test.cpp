@@ -1,6 +1,10 @@
 #include "stimulark/math/Random.hpp"
 #include "support/Scripted.hpp"
 
+#include <dSFMT.h>
+
+#include <ctime>
+
 namespace Stimulark::Testing {
 namespace {
 
@@ -11,6 +15,23 @@ TEST(RoundToInt, HalvesRoundUpNegativeFractionsDownAndTheRangeSaturates) {
         {-1e12, least}, {inf, most}, {-inf, least}, {nan, 0}};
     for (const auto& [x, expected] : cases)
         EXPECT_EQ(roundToInt(x), expected) << x;
+}
+
+// Both generators start from the calendar time: their first numbers are those of a seed taken while it ran.
+TEST(SeedRandom, SeedsTheCLibraryAndTheMersenneTwisterFromTheTime) {
+    init_gen_rand(12345); // a state that no clock reading near now gives
+    const std::time_t before = std::time(nullptr);
+    seedRandom();
+    const std::time_t after = std::time(nullptr);
+    const double twister = dsfmt_gv_genrand_close_open();
+    const int library = std::rand();
+    bool matched = false;
+    for (std::time_t t = before; t <= after && !matched; ++t) {
+        init_gen_rand(static_cast<std::uint32_t>(t));
+        std::srand(static_cast<unsigned>(t));
+        matched = dsfmt_gv_genrand_close_open() == twister && std::rand() == library;
+    }
+    EXPECT_TRUE(matched);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "stimulark/platform/ApplicationProperties.hpp"
+#include "stimulark/platform/Keyboard.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
 
 #include <GL/gl.h>
@@ -29,8 +30,15 @@ protected:
     static BoxCountingPlatform& sdl() { return static_cast<BoxCountingPlatform&>(platform()); }
 
     static void push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); }
-    static void pushKey(SDL_Scancode key, bool down, Uint16 modifiers = KMOD_NONE, Uint8 repeat = 0) {
-        push({.key = {Uint32(down ? SDL_KEYDOWN : SDL_KEYUP), 0, 0, 0, repeat, 0, 0, {key, 0, modifiers, 0}}});
+    static void pushKey(SDL_Scancode key, bool down, Uint16 modifiers = KMOD_NONE, Uint8 repeat = 0,
+                        SDL_Keycode symbol = 0) {
+        push({.key = {Uint32(down ? SDL_KEYDOWN : SDL_KEYUP), 0, 0, 0, repeat, 0, 0, {key, symbol, modifiers, 0}}});
+    }
+    static std::vector<std::uintptr_t> keysOfMessages() {
+        std::vector<std::uintptr_t> keys;
+        for (Message message; sdl().peekMessage(message);)
+            keys.push_back(message.wParam);
+        return keys;
     }
     static void pushClose(Uint32 id) { push({.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}}); }
 
@@ -87,6 +95,35 @@ TEST_F(Sdl, EitherShiftDrivesTheGenericShiftAsMessagesAreRemoved) {
     for (Message message; sdl().peekMessage(message) && message.wParam == VK_SHIFT;)
         downs.push_back((sdl().keyboardState()[VK_SHIFT] & 0x80) | (sdl().keyboardState()[VK_LSHIFT] & 0x80) >> 1);
     EXPECT_EQ(downs, (std::vector{0, 0xC0, 0xC0, 0x80, 0}));
+}
+
+// Letters follow the layout's symbol (German Z/Y, French A/Q and M), the rest the position: AZERTY's digit row
+// still gives digits, and a Cyrillic layout's letters their Latin positions. A release matches its press.
+TEST_F(Sdl, LettersFollowTheLayoutAndEverythingElseThePosition) {
+    const std::tuple<SDL_Scancode, SDL_Keycode, std::uintptr_t> keys[] = {
+        {SDL_SCANCODE_Z, SDLK_y, 'Y'}, {SDL_SCANCODE_Y, SDLK_z, 'Z'}, {SDL_SCANCODE_Q, SDLK_a, 'A'},
+        {SDL_SCANCODE_SEMICOLON, SDLK_m, 'M'}, {SDL_SCANCODE_1, SDLK_AMPERSAND, '1'},
+        {SDL_SCANCODE_A, 0x444, 'A'}, {SDL_SCANCODE_KP_5, SDLK_KP_5, 0x65}};
+    std::vector<std::uintptr_t> expected;
+    for (const auto& [scancode, symbol, virtualKey] : keys) {
+        pushKey(scancode, true, KMOD_NONE, 0, symbol);
+        pushKey(scancode, false, KMOD_NONE, 0, symbol == SDLK_y ? SDLK_z : symbol); // the layout changed meanwhile
+        expected.insert(expected.end(), {virtualKey, virtualKey});
+    }
+    EXPECT_EQ(keysOfMessages(), expected);
+}
+
+// Each keypad digit answers as its own key code, and as no digit of the main row.
+TEST_F(Sdl, KeypadDigitsReachTheirKeyCodes) {
+    for (int i = 0; i < 10; ++i)
+        pushKey(i == 0 ? SDL_SCANCODE_KP_0 : static_cast<SDL_Scancode>(SDL_SCANCODE_KP_1 + i - 1), true);
+    resetKeyboard();
+    sdl().pollEvents();
+    while (sdl().queuedMessages() > 0)
+        pumpMessage();
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ((std::pair{Keyboard::query(KEY_PAD_0 + i, PUSHED), Keyboard::query(KEY_1 + i, PUSHED)}),
+                  (std::pair{true, false})) << "keypad " << i;
 }
 
 using SdlDeathTest = Sdl; // each run in a fresh copy of this program, so that no display connection is shared

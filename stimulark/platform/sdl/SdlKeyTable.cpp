@@ -126,4 +126,10 @@ KeyTranslation translateScancode(int scancode) {
     return table[static_cast<std::size_t>(scancode)];
 }
 
+KeyTranslation translateKey(int scancode, std::int32_t symbol) {
+    if (symbol >= SDLK_a && symbol <= SDLK_z)
+        return {static_cast<std::uint8_t>('A' + (symbol - SDLK_a)), 0};
+    return translateScancode(scancode);
+}
+
 } // namespace Stimulark

@@ -15,4 +15,9 @@ struct KeyTranslation {
 // punctuation keys follow the US layout.
 KeyTranslation translateScancode(int scancode);
 
+// A key as Windows names it: letters A-Z by the symbol the active layout gives
+// the key (Z and Y swap on a German keyboard, A and Q on a French one), when that
+// symbol is a Latin letter; everything else, digits included, by its position.
+KeyTranslation translateKey(int scancode, std::int32_t symbol);
+
 } // namespace Stimulark

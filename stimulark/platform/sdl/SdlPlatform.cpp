@@ -176,10 +176,17 @@ void SdlPlatform::pollEvents() {
             // the keys behind it.
             if (event.key.repeat)
                 continue;
-            const KeyTranslation key = translateScancode(event.key.keysym.scancode);
+            const bool down = event.type == SDL_KEYDOWN;
+            const auto scancode = static_cast<std::size_t>(event.key.keysym.scancode);
+            KeyTranslation key = translateKey(event.key.keysym.scancode, event.key.keysym.sym);
+            if (scancode < state_->heldAs.size()) {
+                std::uint8_t& held = state_->heldAs[scancode];
+                if (!down && held != 0)
+                    key.virtualKey = held;
+                held = down ? key.virtualKey : 0;
+            }
             if (key.virtualKey == 0)
                 continue;
-            const bool down = event.type == SDL_KEYDOWN;
             const Uint16 modifiers = event.key.keysym.mod;
             // Alt with Control is AltGr on many layouts, which makes plain key messages.
             const bool system =

@@ -37,6 +37,9 @@ struct SdlPlatformState {
     SdlVideo video = SdlVideo::untried;
     bool onX11 = false;
     X11Pointer x11Pointer;
+    // The virtual key each held key went down as, so that its release matches even
+    // when the layout changed in between.
+    std::array<std::uint8_t, SDL_NUM_SCANCODES> heldAs{};
     // Handles are slot + 1, so 0 stays "none".
     std::array<SdlWindowRecord, 8> windows{};
     std::array<SdlContextRecord, 16> contexts{};
