@@ -59,7 +59,8 @@ void APICanvasProperties::createWindow(const DisplayMode& mode) {
     colorDepth = static_cast<int>(mode.bitsPerPixel);
     refreshRate = static_cast<double>(mode.refreshRate);
 
-    host.showCursor(false);
+    if (cursorHides++ == 0)
+        host.showCursor(false);
     cursorHidden = true;
 
     const ScreenPoint screen = host.screenSize();
@@ -125,7 +126,8 @@ void APICanvasProperties::close() {
         displaySwitched = false;
     }
     if (cursorHidden) {
-        host.showCursor(true);
+        if (--cursorHides == 0)
+            host.showCursor(true);
         cursorHidden = false;
     }
     hasWindow = false;
@@ -141,6 +143,11 @@ void APICanvasProperties::releaseContext() {
         host.deleteContext(renderingContext);
         renderingContext = 0;
     }
+}
+
+void APICanvasProperties::makeContextCurrent() {
+    if (window != 0 && renderingContext != 0)
+        contextCurrent = platform().makeCurrent(window, renderingContext);
 }
 
 void APICanvasProperties::swapBuffers() { platform().swapBuffers(deviceContext); }

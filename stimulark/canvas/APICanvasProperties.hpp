@@ -23,6 +23,8 @@ public:
     // context, window, display mode, hidden cursor. A second call does nothing.
     void close();
     void releaseContext();
+    // Makes this canvas's context current again, after another canvas took the thread.
+    void makeContextCurrent();
     void swapBuffers();
 
     // Hardware gamma ramp: 3 x 256 entries, red then green then blue.
@@ -50,8 +52,11 @@ public:
     PixelFormatDescriptor pixelFormat;
     // What an interrupted opening has to give back.
     bool displaySwitched = false;
-    bool cursorHidden = false;
+    bool cursorHidden = false; // one of the hides counted in cursorHides
     bool contextCurrent = false;
+
+    // Canvases holding the cursor hidden: it is hidden by the first, shown by the last.
+    static inline int cursorHides = 0;
 };
 
 } // namespace Stimulark

@@ -9,6 +9,12 @@ namespace Stimulark {
 
 Canvas* Canvas::current = nullptr;
 
+namespace {
+// The open canvases, oldest first, linked through Canvas::nextOpen_. Plain pointers,
+// so nothing here is destroyed before a static canvas that outlives it.
+constinit Canvas* firstOpen = nullptr;
+} // namespace
+
 Canvas::Canvas(int) {
     try {
         open();
@@ -26,6 +32,10 @@ void Canvas::open() {
     if (hasWindow)
         throw ALREADY_OPEN;
     api = new APICanvasProperties();
+    Canvas** last = &firstOpen;
+    while (*last != nullptr)
+        last = &(*last)->nextOpen_;
+    *last = this;
     api->openFullScreen();
     hasWindow = true;
     initialize();
@@ -96,15 +106,27 @@ void Canvas::setupGL() {
     flip(2);
 }
 
+// Another open canvas stays usable: the oldest one takes over as current when this one
+// was, and whichever is current gets its rendering context back, since closing (or a
+// failed opening) left none current on the thread.
 void Canvas::close() {
-    if (current == this)
-        current = nullptr;
+    for (Canvas** link = &firstOpen; *link != nullptr; link = &(*link)->nextOpen_)
+        if (*link == this) {
+            *link = nextOpen_;
+            break;
+        }
+    nextOpen_ = nullptr;
+    const bool hadPlatformPart = api != nullptr;
     if (api != nullptr) {
         api->close();
         delete api;
         api = nullptr;
     }
     hasWindow = false;
+    if (current == this)
+        current = firstOpen;
+    if (hadPlatformPart && current != nullptr)
+        current->api->makeContextCurrent();
 }
 
 } // namespace Stimulark

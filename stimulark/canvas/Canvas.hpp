@@ -67,7 +67,8 @@ public:
     APICanvasProperties* platformPart() { return api; }
 
     // The open canvas that drawing without a canvas goes to: the first to open,
-    // until it closes; then the next one to open. Null while none is open.
+    // until it closes; then the oldest canvas still open, with its rendering context
+    // made current. Null while none is open.
     static Canvas* current;
 
     Color clearColor{0.0, 0.0, 0.0, 1.0};
@@ -85,6 +86,7 @@ private:
     void drawFrameOverlay();
 
     APICanvasProperties* api = nullptr;
+    Canvas* nextOpen_ = nullptr;
 };
 
 } // namespace Stimulark

@@ -23,7 +23,6 @@ void FrameTiming::resetFrameStatistics() {
     droppedLast = 0;
     lastFlipFrames = 0;
     lastFrameInterval = 0.0;
-    frameDuration = 0.0;
     lastSwapEnd.update();
     lastSwapStart.update();
     countFrames = false;
@@ -46,19 +45,19 @@ void FrameTiming::recordSwap(int frames) {
     lastSwapEnd = now;
     if (!countFrames)
         return;
-    requestedTotal += frames;
+    requestedTotal = saturatingAdd(requestedTotal, frames);
     if (!countingArmed) {
         countingArmed = true;
         return;
     }
     const int dropped = droppedFrames(lastFrameInterval, lastFlipFrames, frameDuration);
     droppedLast = dropped;
-    droppedTotal += dropped;
+    droppedTotal = saturatingAdd(droppedTotal, dropped);
     framesRequested = requestedTotal;
     framesDropped = droppedTotal;
     if (dropped != 0)
-        ++dropEvents;
-    framesElapsed = droppedTotal + requestedTotal;
+        dropEvents = saturatingAdd(dropEvents, 1);
+    framesElapsed = saturatingAdd(droppedTotal, requestedTotal);
     lastDropped = dropped;
 }
 
@@ -70,10 +69,7 @@ void Canvas::flip(int frames) {
         drawFrameOverlay();
     drawCursorCross();
     glFinish();
-    waitForSwap();
-    lastSwapStart.update();
-    api->swapBuffers();
-    recordSwap(frames);
+    swapWhenDue(frames, [this] { api->swapBuffers(); });
 }
 
 void Canvas::drawFrameOverlay() {

@@ -15,8 +15,10 @@ namespace {
 
 } // namespace
 
+// Once a change is recorded the saved ramp is kept; but a change recorded before any
+// ramp was saved must still save the original, or it could never be restored.
 void APICanvasProperties::saveGammaRamp() {
-    if (!hasWindow || gammaRampState != 0)
+    if (!hasWindow || (gammaRampState != 0 && gammaRampSaved))
         return;
     lastGammaResult = platform().getGammaRamp(deviceContext, gammaRamp) ? 1 : 0;
     if (lastGammaResult == 0)

@@ -29,12 +29,27 @@ struct ListGuard {
 };
 ListGuard listGuard; // declared after the list, so destroyed before it
 
+// The selection is a plain global a program may also write: bring it back into the
+// list before it indexes anything.
+void keepSelectionInRange() {
+    const int count = static_cast<int>(variableMonitors.size());
+    if (selectedMonitor >= count)
+        selectedMonitor = count - 1;
+    if (selectedMonitor < 0)
+        selectedMonitor = 0;
+}
+
 void removeHolder(VariableMonitor_Holder* holder) {
     if (monitorListGone)
         return;
     const auto found = std::find(variableMonitors.begin(), variableMonitors.end(), holder);
-    if (found != variableMonitors.end())
-        variableMonitors.erase(found);
+    if (found == variableMonitors.end())
+        return;
+    // The selection stays on the same holder when one before it leaves.
+    if (found - variableMonitors.begin() < selectedMonitor)
+        --selectedMonitor;
+    variableMonitors.erase(found);
+    keepSelectionInRange();
 }
 
 } // namespace
@@ -45,11 +60,14 @@ void drawVariableMonitor() {
     if (variableMonitors.empty())
         return; // the panel would cover no pixel, and no key may be consumed
 
-    // Both steps go to the entry selected before this frame's up and down presses.
+    // Both steps go to the entry selected before this frame's up and down presses. A
+    // step may remove holders, so the selection is checked before each use.
+    keepSelectionInRange();
     if (Keyboard::query(KEY_RIGHT, PUSHED))
-        variableMonitors.at(selectedMonitor)->increment(Keyboard::query(KEY_SHIFT, PRESSED));
-    if (Keyboard::query(KEY_LEFT, PUSHED))
-        variableMonitors.at(selectedMonitor)->decrement(Keyboard::query(KEY_SHIFT, PRESSED));
+        variableMonitors[selectedMonitor]->increment(Keyboard::query(KEY_SHIFT, PRESSED));
+    keepSelectionInRange();
+    if (Keyboard::query(KEY_LEFT, PUSHED) && !variableMonitors.empty())
+        variableMonitors[selectedMonitor]->decrement(Keyboard::query(KEY_SHIFT, PRESSED));
     if (Keyboard::query(KEY_UP, PUSHED)) {
         selectedMonitor -= 1;
         if (selectedMonitor < 0)

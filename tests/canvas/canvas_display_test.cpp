@@ -4,6 +4,7 @@
 
 #include "stimulark/canvas/Fonts.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <functional>
@@ -103,6 +104,21 @@ TEST_F(CanvasDisplay, ShowsTheFramePanelWhenSwitchedOn) {
         EXPECT_GT(number.count, 8) << "row on " << baseline;
         EXPECT_EQ(number.right, 1008) << "ends in the cell before width - 12";
     }
+    // The interval row warns: cyan for a frame longer than a refresh period, red once frames were dropped.
+    canvas->countFrames = false; // the fields set below stay as they are
+    for (const auto& [dropped, interval, colour] : {std::tuple{0, 5.0, white}, {0, 20.0, 0x00FFFFu}, {1, 5.0, 0xFF0000u}}) {
+        canvas->lastDropped = dropped;
+        canvas->lastFrameInterval = interval;
+        canvas->clear(Color::gray, BACK_BUFFER);
+        canvas->flip(1);
+        long shown = 0; // pixels of the row in the colour, once the display shows the frame or a second has passed
+        for (int attempt = 0; attempt < 100 && shown <= 8; ++attempt) {
+            const PixelBlock row = grabScreen(924, 49, 99, 17);
+            shown = std::count(row.pixels.begin(), row.pixels.end(), colour);
+            std::this_thread::sleep_for(std::chrono::milliseconds(shown > 8 ? 0 : 10));
+        }
+        EXPECT_GT(shown, 8) << dropped << " dropped, " << interval << " ms";
+    }
 }
 
 TEST_F(CanvasDisplay, ASecondCanvasOpensAndBecomesCurrent) {
@@ -119,6 +135,23 @@ TEST_F(CanvasDisplay, ASecondCanvasOpensAndBecomesCurrent) {
     canvas->clear(Color::black, BACK_BUFFER);
     Rectangle(3.0, 3.0).centerAt(50, 50).draw(Color::white);
     EXPECT_EQ(inkIn(40, 40, 20, 20, black), (Ink{9, 49, 49, 51, 51}));
+}
+
+// Whichever of two canvases closes first, the other goes on drawing as the current canvas.
+TEST_F(CanvasDisplay, ClosingOneOfTwoCanvasesLeavesTheOtherCurrentAndDrawing) {
+    const auto drawsASquare = [](Canvas& current) {
+        EXPECT_EQ(Canvas::current, &current);
+        current.clear(Color::black, BACK_BUFFER);
+        Rectangle(3.0, 3.0).centerAt(50, 50).draw(Color::white);
+        EXPECT_EQ(inkIn(40, 40, 20, 20, black), (Ink{9, 49, 49, 51, 51}));
+    };
+    auto other = std::make_unique<Canvas>(0);
+    other.reset();
+    drawsASquare(*canvas);
+    other = std::make_unique<Canvas>(0);
+    canvas.reset();
+    drawsASquare(*other);
+    canvas = std::move(other);
 }
 
 // Each text against its lines drawn one by one, so the cases hold whatever the glyphs look like.

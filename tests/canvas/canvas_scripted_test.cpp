@@ -5,6 +5,7 @@
 #include "support/Scripted.hpp"
 
 #include <array>
+#include <climits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -89,7 +90,13 @@ TEST_F(CanvasScripted, FrameTimingCountsDropsOnceArmedAndWaitsOnThePreviousFlips
               (std::array{7, 1, 8, 4})) << "requested, dropped, elapsed, and drop events: an early swap is one too";
     EXPECT_EQ(droppedFrames(1e12, 1, timing.frameDuration), 1'000'000'000) << "a pause of weeks does not overflow";
     EXPECT_EQ(usableRefreshRate(1.0), 60.0) << "1 means the hardware default, as 0 does";
+    for (int i = 0; i < 3; ++i)
+        swapAfter(0.5, INT_MAX); // asked to stay for years, swapped at once: every total saturates
+    EXPECT_EQ((std::array{timing.requestedTotal, timing.framesRequested, timing.droppedTotal, timing.lastDropped,
+                          timing.framesElapsed, timing.dropEvents}),
+              (std::array{INT_MAX, INT_MAX, INT_MIN, -1'000'000'000, INT_MAX + INT_MIN, 7}));
 
+    timing.resetFrameStatistics(); // a program's reset keeps the display's frame duration, and with it the pacing
     scripted().counterStep = Clock::ticksPerMillisecond / 100; // every read moves the clock on
     for (const auto& [previousFrames, wait] : {std::pair{0, 1000.0 / 600.0}, {1, 1000.0 / 600.0}, {3, 50.0}}) {
         timing.lastFlipFrames = previousFrames;
@@ -99,6 +106,18 @@ TEST_F(CanvasScripted, FrameTimingCountsDropsOnceArmedAndWaitsOnThePreviousFlips
         EXPECT_GE(waited, wait) << "after flip(" << previousFrames << ")";
         EXPECT_LT(waited, wait + 0.05);
     }
+    timing.swapWhenDue(1, [&] { scripted().counter += 5 * Clock::ticksPerMillisecond; }); // a swap of 5 ms
+    const double swapSpan = (timing.lastSwapEnd - timing.lastSwapStart).milliseconds();
+    EXPECT_TRUE(swapSpan >= 5.0 && swapSpan < 5.1) << swapSpan << " ms: the start is stamped right before the swap";
+}
+
+// The cursor stays hidden while any canvas is open, whichever closes first.
+TEST_F(CanvasScripted, CursorIsShownOnlyWhenTheLastCanvasCloses) {
+    auto first = opened(), second = opened();
+    first->close();
+    EXPECT_FALSE(scripted().cursorVisible);
+    second->close();
+    EXPECT_TRUE(scripted().cursorVisible);
 }
 
 // Until a change is recorded (state 1 or 2) every write saves the ramp in force
@@ -128,6 +147,13 @@ TEST_F(CanvasScripted, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
         api.reset();
         EXPECT_EQ(scripted().gammaWrites, c.writes) << "the destructor's second close finds nothing to do";
     }
+    scripted().hardwareRamp = before;
+    api = opened();
+    api->gammaRampState = 1; // recorded before the first write: that write still saves the original
+    api->setGammaRamp(dim.data());
+    api->setGammaRamp(second.data());
+    api->close();
+    EXPECT_EQ(scripted().hardwareRamp, before);
 }
 
 TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsReported) {

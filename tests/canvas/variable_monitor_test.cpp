@@ -6,7 +6,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <stdexcept>
 
 namespace Stimulark {
 namespace {
@@ -57,11 +56,15 @@ TEST_F(VariableMonitorKeys, EmptyListQueriesNoKeyThenStepsGoToTheEntrySelectedBe
         drawVariableMonitor();
         EXPECT_EQ(selectedMonitor, selected) << "wrapped " << (key == VK_UP ? "up" : "down");
     }
-    for (auto [stale, key] : {std::pair{3, VK_RIGHT}, {-1, VK_LEFT}}) {
+    // A selection left out of the list by the program comes back into it before a step.
+    EXPECT_CALL(m.c, increment(true)); // shift is still held
+    EXPECT_CALL(m.a, decrement(true));
+    for (auto [stale, key, corrected] : {std::tuple{3, VK_RIGHT, 2}, {-1, VK_LEFT, 0}}) {
         selectedMonitor = stale;
+        hold({VK_DOWN, VK_UP, VK_LEFT, VK_RIGHT}, 0);
         hold({key});
-        EXPECT_THROW(drawVariableMonitor(), std::out_of_range);
-        EXPECT_EQ(selectedMonitor, stale) << "the selection is not corrected";
+        drawVariableMonitor();
+        EXPECT_EQ(selectedMonitor, corrected);
     }
 }
 
@@ -70,8 +73,17 @@ TEST_F(VariableMonitorKeys, HoldersJoinAndLeaveTheListAndRefuseNegativeStepsAndR
     auto second = std::make_unique<MonitoredDouble>("second", 0.5, 0.1, 1.0);
     MonitoredInt third("third", 3, 1, 10);
     EXPECT_EQ(variableMonitors, (std::vector<VariableMonitor_Holder*>{&first, second.get(), &third}));
+    selectedMonitor = 2;
     second.reset();
     EXPECT_EQ(variableMonitors, (std::vector<VariableMonitor_Holder*>{&first, &third}));
+    EXPECT_EQ(selectedMonitor, 1) << "the selection stays on the third holder";
+    {
+        MonitoredInt last("last", 0, 1, 10);
+        selectedMonitor = 2;
+    }
+    hold({VK_RIGHT});
+    drawVariableMonitor(); // the selected holder has left: the step goes to the one now last
+    EXPECT_EQ(std::pair(selectedMonitor, third.get()), std::pair(1, 4));
 
     const std::string steps = "[ARGUMENT ERROR] steps must not be negative.";
     const std::string bounds = "[ARGUMENT ERROR] lower bound must not exceed upper bound.";
