@@ -1,6 +1,7 @@
 #include "stimulark/app/Application.hpp"
 
 #include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/math/Random.hpp"
@@ -48,6 +49,15 @@ int runApplication(int argc, char** argv, MainRoutine mainRoutine) {
         notify(stdExceptionCaption, stdExceptionText);
     } catch (const char* text) {
         notify(notificationCaption, text ? text : ""); // a thrown null must not crash the report
+    } catch (Canvas::Error) {
+        // The canvas's only error code: reported like a toolkit failure of the canvas.
+        notify(notificationCaption, Exception(typeid(Canvas), "ALREADY OPEN", "The canvas is already open.")
+                                        .fullMessage()
+                                        .c_str());
+    } catch (...) {
+        // Left to std::terminate, an unknown type would skip the destructors, which
+        // give back the display (its gamma ramp above all), and report nothing.
+        notify(unknownExceptionCaption, unknownExceptionText);
     }
     return 0;
 }

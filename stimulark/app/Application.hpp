@@ -26,5 +26,7 @@ void notify(const char* caption, const char* text);
 inline constexpr const char* notificationCaption = "Stimulark Notification";
 inline constexpr const char* stdExceptionCaption = "Stimulark Notification : std lib exception";
 inline constexpr const char* stdExceptionText = "no named exception thrown";
+inline constexpr const char* unknownExceptionCaption = "Stimulark Notification : unknown exception";
+inline constexpr const char* unknownExceptionText = "an exception of an unknown type was thrown";
 
 } // namespace Stimulark

@@ -1,4 +1,5 @@
 #include "stimulark/app/Application.hpp"
+#include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
 #include "stimulark/file/File.hpp"
 #include "support/Scripted.hpp"
@@ -84,18 +85,33 @@ TEST(EntryDeathTest, StartUpRunsItsStepsOnceInOrderAndOnlyWithACounter) {
     EXPECT_EXIT(startUpTwice(), testing::ExitedWithCode(0), "");
 }
 
+int notificationsAtDestruction = -1;
+struct NotificationsAtDestruction {
+    ~NotificationsAtDestruction() {
+        notificationsAtDestruction = static_cast<int>(static_cast<ScriptedPlatform&>(platform()).notifications.size());
+    }
+};
+
+// Whatever escapes the main routine is notified: nothing ends the program through std::terminate.
 TEST_F(ScriptedTest, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
     const std::pair<MainRoutine, Notes> cases[] = {
         {[] { throw Exception(typeid(Clock), "API", "Failed."); }, {{caption, "Stimulark::Clock [API] Failed."}}},
         {[] { throw Exception(typeid(Keyboard), nullptr, nullptr); }, {{caption, "Stimulark::Keyboard [] "}}},
         {[] { throw std::runtime_error("x"); }, {{caption + " : std lib exception", "no named exception thrown"}}},
         {[] { throw "A plain report."; }, {{caption, "A plain report."}}},
-        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}}, {&countRun, {}}};
+        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}}, {&countRun, {}},
+        {[] { throw Canvas::ALREADY_OPEN; }, {{caption, "Stimulark::Canvas [ALREADY OPEN] The canvas is already open."}}},
+        {[] {
+             const NotificationsAtDestruction local;
+             throw 42;
+         }, {{caption + " : unknown exception", "an exception of an unknown type was thrown"}}}};
     for (const auto& [routine, expected] : cases) {
         scripted().notifications.clear();
+        notificationsAtDestruction = -1;
         EXPECT_EQ(runApplication(1, arguments, routine), 0);
         EXPECT_EQ(scripted().notifications, expected);
     }
+    EXPECT_EQ(notificationsAtDestruction, 0) << "the routine's objects are destroyed before the notification";
 }
 
 } // namespace

@@ -38,6 +38,8 @@ notifications)
     check exception "Stimulark Notification: Stimulark::Clock [API ERROR] Failed on purpose." yes
     check std "Stimulark Notification : std lib exception: no named exception thrown" yes
     check string "Stimulark Notification: A thrown text." yes
+    check unknown "Stimulark Notification : unknown exception: an exception of an unknown type was thrown" yes
+    check twice "Stimulark Notification: Stimulark::Canvas [ALREADY OPEN] The canvas is already open." yes
     check return "" yes
     check no-counter "$no_counter" no
     ;;

@@ -1,8 +1,10 @@
 // The entry's end-to-end test program. ENTRY_MODE makes its main routine throw an "exception", a "std"
-// exception or a "string", or return; "no-counter" starts it on a machine whose counter reports 0 ticks a second.
+// exception, a "string" or an "unknown" type, open a canvas "twice", or return; "no-counter" starts it on a
+// machine whose counter reports 0 ticks a second.
 
 #include "stimulark/app/Application.hpp"
 #include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
 
@@ -30,4 +32,10 @@ void applicationMain() {
         throw std::runtime_error("this text is never shown");
     if (mode == "string")
         throw "A thrown text.";
+    if (mode == "unknown")
+        throw 42;
+    if (mode == "twice") {
+        Stimulark::Canvas canvas(0);
+        canvas.open();
+    }
 }
