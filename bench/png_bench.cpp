@@ -1,15 +1,25 @@
 // Image::load of a 2048 x 2048 RGBA PNG against a bare libpng decode of the same
-// file into a buffer of its own.
+// file into a buffer of its own; and hostile files, each loaded in a child process
+// whose peak resident memory and loading time are reported.
+#include "stimulark/app/Exception.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -111,5 +121,180 @@ void BareLibpng(benchmark::State& state) {
 
 BENCHMARK(ImageLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BareLibpng)->Unit(benchmark::kMillisecond);
+
+// ---- hostile files, each loaded in a child process ----
+
+void putBigEndian(std::string& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>(value >> shift & 0xFF);
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+    std::string out;
+    putBigEndian(out, static_cast<std::uint32_t>(data.size()));
+    out += type + data;
+    const auto* body = reinterpret_cast<const Bytef*>(out.data() + 4);
+    putBigEndian(out, static_cast<std::uint32_t>(crc32(0, body, static_cast<uInt>(out.size() - 4))));
+    return out;
+}
+
+// Signature and IHDR of an 8-bit picture.
+std::string header(std::uint32_t width, std::uint32_t height, char colorType) {
+    std::string fields;
+    putBigEndian(fields, width);
+    putBigEndian(fields, height);
+    fields += std::string{8, colorType, 0, 0, 0};
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", fields);
+}
+
+// Raw deflate of data, ended on a byte boundary by a full flush, or closing the stream.
+std::string rawDeflate(const std::string& data, int flush) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, data.size()) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, flush);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A zlib stream that inflates to prefix followed by zeros zero bytes. One compressed
+// mebibyte of zeros is repeated, so that gigabytes take milliseconds to make.
+std::string zlibStream(const std::string& prefix, std::uint64_t zeros) {
+    constexpr std::uint64_t MEBIBYTE = 1 << 20;
+    const std::string zeroMebibyte(MEBIBYTE, '\0');
+    const std::string repeated = rawDeflate(zeroMebibyte, Z_FULL_FLUSH);
+    const uLong mebibyteSum = adler32(1, reinterpret_cast<const Bytef*>(zeroMebibyte.data()), MEBIBYTE);
+    std::string out = "\x78\xDA" + rawDeflate(prefix, Z_FULL_FLUSH);
+    uLong sum = adler32(1, reinterpret_cast<const Bytef*>(prefix.data()), static_cast<uInt>(prefix.size()));
+    for (std::uint64_t i = 0; i < zeros / MEBIBYTE; ++i) {
+        out += repeated;
+        sum = adler32_combine(sum, mebibyteSum, MEBIBYTE);
+    }
+    const std::string rest(zeros % MEBIBYTE, '\0');
+    out += rawDeflate(rest, Z_FINISH);
+    sum = adler32_combine(sum, adler32(1, reinterpret_cast<const Bytef*>(rest.data()), static_cast<uInt>(rest.size())),
+                          static_cast<z_off_t>(rest.size()));
+    putBigEndian(out, static_cast<std::uint32_t>(sum));
+    return out;
+}
+
+// The image data in IDAT chunks of at most a mebibyte, then IEND.
+std::string imageData(const std::string& stream) {
+    std::string out;
+    for (std::size_t at = 0; at < stream.size(); at += 1 << 20)
+        out += chunk("IDAT", stream.substr(at, 1 << 20));
+    return out + chunk("IEND", "");
+}
+
+struct HostileFiles {
+    HostileFiles() {
+        constexpr std::uint32_t SIDE = 46340; // the largest square grey picture under 2 GiB
+        write(hugeHeader, header(SIDE, SIDE, 0) + imageData(zlibStream("", 0)));
+        write(bomb, header(SIDE, SIDE, 0) + imageData(zlibStream("", std::uint64_t{SIDE} * (SIDE + 1))));
+        std::string rows;
+        for (int y = 0; y < 64; ++y)
+            rows += '\0' + std::string(64, static_cast<char>(y * 4));
+        write(surplus, header(64, 64, 0) + imageData(zlibStream(rows, std::uint64_t{3900} << 20)));
+        write(small, header(64, 64, 0) + imageData(zlibStream(rows, 0)));
+    }
+    ~HostileFiles() { std::filesystem::remove_all(folder); }
+
+    static void write(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+
+    const std::string folder = [] {
+        std::string name = std::filesystem::temp_directory_path() / "stimulark-png-bench-XXXXXX";
+        if (!::mkdtemp(name.data()))
+            std::abort();
+        return name;
+    }();
+    const std::string hugeHeader = folder + "/huge-header.png", bomb = folder + "/bomb.png";
+    const std::string surplus = folder + "/surplus.png", small = folder + "/small.png";
+};
+
+const HostileFiles& hostileFiles() {
+    static const HostileFiles instance;
+    return instance;
+}
+
+struct ChildLoad {
+    double seconds = 0.0;
+    long peakKilobytes = 0;
+    std::string outcome;
+};
+
+// The child times the load alone and reports its outcome through a pipe; libpng's
+// messages are silenced.
+ChildLoad loadInChild(const std::string& path) {
+    int channel[2];
+    if (::pipe(channel) != 0)
+        std::abort();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 2);
+        std::string outcome = "loaded";
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            Stimulark::Image image;
+            image.load(path);
+        } catch (const Stimulark::Exception& failure) {
+            outcome = failure.title;
+        }
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        const std::string report = std::to_string(elapsed.count()) + " " + outcome;
+        std::_Exit(::write(channel[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    rusage usage{};
+    ChildLoad load;
+    if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        load.outcome = "child failed";
+    else {
+        const std::size_t space = report.find(' ');
+        load.seconds = std::stod(report.substr(0, space));
+        load.outcome = report.substr(space + 1);
+    }
+    load.peakKilobytes = usage.ru_maxrss;
+    return load;
+}
+
+void HostileFile(benchmark::State& state, const std::string HostileFiles::*file) {
+    const HostileFiles& files = hostileFiles();
+    long peak = 0;
+    std::string outcome;
+    for (auto _ : state) {
+        const ChildLoad load = loadInChild(files.*file);
+        state.SetIterationTime(load.seconds);
+        peak = std::max(peak, load.peakKilobytes);
+        outcome = load.outcome;
+    }
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1024.0;
+    state.counters["file_kB"] = static_cast<double>(std::filesystem::file_size(files.*file)) / 1024.0;
+    state.SetLabel(outcome);
+}
+
+// A small valid file gives the child's own peak, against which the others are read.
+BENCHMARK_CAPTURE(HostileFile, small_valid_file, &HostileFiles::small)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(HostileFile, huge_header_no_rows, &HostileFiles::hugeHeader)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(HostileFile, decompression_bomb, &HostileFiles::bomb)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(HostileFile, surplus_after_rows, &HostileFiles::surplus)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
