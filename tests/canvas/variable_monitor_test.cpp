@@ -73,16 +73,15 @@ TEST_F(VariableMonitorKeys, HoldersJoinAndLeaveTheListAndRefuseNegativeStepsAndR
     auto second = std::make_unique<MonitoredDouble>("second", 0.5, 0.1, 1.0);
     MonitoredInt third("third", 3, 1, 10);
     EXPECT_EQ(variableMonitors, (std::vector<VariableMonitor_Holder*>{&first, second.get(), &third}));
+    auto fourth = std::make_unique<MonitoredInt>("fourth", 0, 1, 10);
     selectedMonitor = 2;
     second.reset();
-    EXPECT_EQ(variableMonitors, (std::vector<VariableMonitor_Holder*>{&first, &third}));
+    EXPECT_EQ(variableMonitors, (std::vector<VariableMonitor_Holder*>{&first, &third, fourth.get()}));
     EXPECT_EQ(selectedMonitor, 1) << "the selection stays on the third holder";
-    {
-        MonitoredInt last("last", 0, 1, 10);
-        selectedMonitor = 2;
-    }
+    selectedMonitor = 2;
+    fourth.reset(); // the selected holder leaves: the step goes to the one now last
     hold({VK_RIGHT});
-    drawVariableMonitor(); // the selected holder has left: the step goes to the one now last
+    drawVariableMonitor();
     EXPECT_EQ(std::pair(selectedMonitor, third.get()), std::pair(1, 4));
 
     const std::string steps = "[ARGUMENT ERROR] steps must not be negative.";

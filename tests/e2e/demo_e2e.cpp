@@ -211,8 +211,10 @@ TEST(DemoDisplay, UnreachableIsNotifiedAndTheProcessEnds) {
     int unused = 90;
     while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
         ++unused;
+    std::string display = ":";
+    display += std::to_string(unused);
     Program run;
-    run.start(GYRDEX_EXECUTABLE, (":" + std::to_string(unused)).c_str());
+    run.start(GYRDEX_EXECUTABLE, display.c_str());
     EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
     EXPECT_NE(run.err().find("Stimulark Notification: Stimulark::APICanvasProperties [API ERROR] API Error "
                              "(Failed to switch display mode)\n"),
