@@ -4,6 +4,7 @@
 #include "support/Scripted.hpp"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -58,6 +59,52 @@ inline void writePng(const std::string& path, PngPicture p) {
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
+}
+
+// Hand-made pieces of PNG files, for files that no encoder writes.
+inline std::string bigEndian(std::uint32_t value) {
+    return {char(value >> 24), char(value >> 16 & 0xFF), char(value >> 8 & 0xFF), char(value & 0xFF)};
+}
+
+inline std::string pngChunk(const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    return bigEndian(std::uint32_t(data.size())) + body +
+           bigEndian(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+}
+
+// The signature and the IHDR of an 8-bit picture.
+inline std::string pngHeader(png_uint_32 width, png_uint_32 height, char colorType) {
+    const std::string fields = bigEndian(width) + bigEndian(height) + std::string{8, colorType, 0, 0, 0};
+    return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", fields);
+}
+
+// Raw deflate of data, ending on a byte boundary (Z_FULL_FLUSH) or closing the stream (Z_FINISH).
+inline std::string rawDeflate(const std::string& data, int flush) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(data.size())) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, flush);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A zlib stream inflating to prefix and then mebibytes of zeros, about a kilobyte each.
+inline std::string zlibStream(const std::string& prefix, int mebibytes) {
+    std::string out = "\x78\xDA" + rawDeflate(prefix, Z_FULL_FLUSH);
+    uLong sum = adler32(1, reinterpret_cast<const Bytef*>(prefix.data()), uInt(prefix.size()));
+    const std::string zeros(mebibytes > 0 ? 1 << 20 : 0, '\0');
+    const std::string repeated = rawDeflate(zeros, Z_FULL_FLUSH);
+    const uLong zerosSum = adler32(1, reinterpret_cast<const Bytef*>(zeros.data()), uInt(zeros.size()));
+    for (int i = 0; i < mebibytes; ++i) {
+        out += repeated;
+        sum = adler32_combine(sum, zerosSum, z_off_t(zeros.size()));
+    }
+    return out + rawDeflate("", Z_FINISH) + bigEndian(std::uint32_t(sum));
 }
 
 inline std::string readBytes(const std::string& path) {

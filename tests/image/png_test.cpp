@@ -3,8 +3,10 @@
 #include "stimulark/file/File.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +24,8 @@ const std::string notOpened = bridge + "[FILE ACCESS ERROR] Failed to open the r
 const std::string notWritable = bridge + "[FILE FORMAT ERROR] The requested data is not able to be put as a PNG file.";
 const std::string unsupported = imageFailure("File Type Error", "Specified image type is not supported.");
 const PngPicture grey5x2{.width = 5, .type = GREY, .rows = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}}};
+const Bytes grey5x2Lines{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+const std::string noRows = pngChunk("IDAT", zlibStream("", 0)) + pngChunk("IEND", ""); // follows a header
 
 // A refused load leaves no bitmap; the sanitizer build's leak check covers every failing path here.
 TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
@@ -46,6 +50,109 @@ TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
         EXPECT_TRUE(!image.haveBitmap && image.byteBitmap == nullptr && image.floatBitmap == nullptr) << name;
     }
     EXPECT_EQ(failureMessage([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
+}
+
+// Only a regular file is read, and anything else is refused at once: a FIFO would block the load forever.
+TEST(PngLoadDeathTest, ReadsOnlyRegularFiles) {
+    TempFolder folder;
+    writePng(folder / "real.png", grey5x2);
+    ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((folder / "folder.png").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (folder / "zero.png").c_str()), 0);
+    ASSERT_EQ(::symlink("real.png", (folder / "link.png").c_str()), 0);
+    auto loads = [&] {
+        ::alarm(10); // a blocked load ends this child, not the test program
+        for (const char* name : {"fifo.png", "folder.png", "zero.png"}) {
+            Image image(2, 2, RGB, BYTE);
+            if (failureMessage([&] { image.load(folder / name); }) != notOpened || image.haveBitmap)
+                std::_Exit(1);
+        }
+        Image linked;
+        linked.load(folder / "link.png");
+        std::_Exit(imageLines(linked) == grey5x2Lines ? 0 : 2);
+    };
+    EXPECT_EXIT(loads(), testing::ExitedWithCode(0), "");
+}
+
+// Restores the read limits that a test changes.
+struct LimitsScope {
+    PNG_BRIDGE::ReadLimits saved = PNG_BRIDGE::readLimits;
+    ~LimitsScope() { PNG_BRIDGE::readLimits = saved; }
+};
+
+// The limits count the decoded picture: a palette file decodes to RGBA. Pictures that a program makes
+// are not limited.
+TEST(PngLoad, RefusesFilesOverTheReadLimits) {
+    const LimitsScope scope;
+    const PNG_BRIDGE::ReadLimits defaults = PNG_BRIDGE::readLimits, small{64, 64, 120};
+    const std::tuple<PNG_BRIDGE::ReadLimits, png_uint_32, png_uint_32, int, bool> cases[] = {
+        {defaults, 16384, 1, GREY, true}, {defaults, 16385, 1, GREY, false}, {defaults, 1, 16385, GREY, false},
+        {small, 10, 10, GREY, true}, {small, 10, 11, GREY, false}, {small, 65, 1, GREY, false},
+        {small, 1, 65, GREY, false}, {small, 3, 10, PNG_COLOR_TYPE_RGB, true},
+        {small, 3, 10, PNG_COLOR_TYPE_GRAY_ALPHA, true}, {small, 4, 8, PNG_COLOR_TYPE_PALETTE, false}};
+    TempFolder folder;
+    for (const auto& [limits, width, height, type, loads] : cases) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height << " type " << type << " within " << limits.maxWidth
+                                        << " x " << limits.maxHeight << ", " << limits.maxBytes << " bytes");
+        const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+        const std::vector<png_color> palette(type == PNG_COLOR_TYPE_PALETTE ? 1 : 0, png_color{1, 2, 3});
+        const std::vector rows(height, Bytes(width * channels));
+        writePng(folder / "p.png", {.width = width, .type = type, .palette = palette, .rows = rows});
+        PNG_BRIDGE::readLimits = limits;
+        Image image;
+        EXPECT_EQ(failureMessage([&] { image.load(folder / "p.png"); }), loads ? "no failure" : notPng);
+        EXPECT_EQ(image.haveBitmap, loads);
+    }
+    // 46340 x 46340 grey, declared by a 70-byte file.
+    PNG_BRIDGE::readLimits = defaults;
+    writeBytes(folder / "huge.png", pngHeader(46340, 46340, GREY) + noRows);
+    Image image;
+    EXPECT_EQ(failureMessage([&] { image.load(folder / "huge.png"); }), notPng);
+    PNG_BRIDGE::readLimits = {1, 1, 1};
+    EXPECT_EQ(failureMessage([] { Image(100, 100, RGBA, BYTE); }), "no failure");
+}
+
+// A file declaring a gibibyte picture with no rows is refused without touching the picture's memory:
+// neither clearing it nor zeroing its row padding, which takes one page per row here.
+TEST(PngLoad, TouchesNoPictureMemoryBeforeItsRowsArrive) {
+    TempFolder folder;
+    writeBytes(folder / "empty.png", pngHeader(4093, 262144, GREY) + noRows);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        PNG_BRIDGE::readLimits = {4093, 262144, 1 << 30};
+        Image image;
+        std::_Exit(failureMessage([&] { image.load(folder / "empty.png"); }) == notPng ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_LT(usage.ru_maxrss, 512 * 1024); // kilobytes: half the bitmap
+}
+
+// Compressed data after the last row is read only up to a small allowance, so the picture loads at once
+// however much follows; a damaged stream within the rows is still refused.
+TEST(PngLoad, StopsReadingCompressedDataAfterTheLastRow) {
+    const std::string rows = std::string("\0\1\2\3\4\5", 6) + std::string("\0\6\7\x08\x09\x0A", 6);
+    const std::tuple<const char*, int, bool> cases[] = {
+        {"no surplus", 0, false}, {"1 MiB surplus", 1, false}, {"256 MiB surplus", 256, false},
+        {"damaged rows", 256, true}};
+    TempFolder folder;
+    for (const auto& [what, mebibytes, damaged] : cases) {
+        SCOPED_TRACE(what);
+        std::string stream = zlibStream(rows, mebibytes);
+        if (damaged)
+            stream[2] |= 0x06; // the first block's type becomes the reserved one
+        writeBytes(folder / "p.png", pngHeader(5, 2, GREY) + pngChunk("IDAT", stream) + pngChunk("IEND", ""));
+        const int descriptor = ::open((folder / "p.png").c_str(), O_RDONLY);
+        Image image;
+        // The duplicate shares the file offset, which shows how far the reading went.
+        EXPECT_EQ(failureMessage([&] { PNG_BRIDGE().loadStream(::fdopen(::dup(descriptor), "rb"), image); }),
+                  damaged ? notPng : "no failure");
+        EXPECT_EQ(imageLines(image), damaged ? Bytes() : grey5x2Lines);
+        EXPECT_LT(::lseek(descriptor, 0, SEEK_CUR), 64 * 1024);
+        ::close(descriptor);
+    }
 }
 
 // Every file becomes 8-bit GRAY, RGB or RGBA, top line first, each load replacing the bitmap before it.
@@ -110,10 +217,10 @@ TEST(PngSaveDeathTest, ReplacesTheOldFileOnlyWithACompletePicture) {
     auto refusal = [&](Image& image) { return failureMessage([&] { PNG_BRIDGE().save(path.c_str(), image); }); };
     EXPECT_EQ(refusal(floats), notWritable);
     EXPECT_EQ(refusal(empty), notWritable);
-    auto fullDisk = [&] { // stood in for by a file-size limit: the writing fails half-way
-        const rlimit small{4096, 4096};
-        std::signal(SIGXFSZ, SIG_IGN);
-        std::_Exit(::setrlimit(RLIMIT_FSIZE, &small) == 0 && refusal(noise) == notWritable ? 0 : 1);
+    auto fullDisk = [&] { // stood in for by a file-size limit, whose signal must neither end the program
+        const rlimit small{4096, 4096}; // nor stay ignored after the save
+        const bool refused = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && refusal(noise) == notWritable;
+        std::_Exit(refused && std::signal(SIGXFSZ, SIG_DFL) == SIG_DFL ? 0 : 1);
     };
     EXPECT_EXIT(fullDisk(), testing::ExitedWithCode(0), "");
     auto unwritableFolder = [&] { // root may write anywhere, so drops to an unprivileged user
@@ -126,6 +233,59 @@ TEST(PngSaveDeathTest, ReplacesTheOldFileOnlyWithACompletePicture) {
     ::chmod(folder.root.c_str(), 0755);
     EXPECT_TRUE(readBytes(path) == saved);
     EXPECT_EQ(folder.entries(), 1);
+}
+
+// A save writes where the path leads: a link's target is replaced and the link kept, a file with other
+// names is rewritten in place, and a FIFO or a character device is written through, never replaced.
+TEST(PngSave, WritesWhereThePathLeads) {
+    TempFolder folder;
+    auto path = [&](const char* name) { return folder / name; };
+    Image image(5, 3, RGB, BYTE);
+    std::generate(image.byteBitmap, image.byteBitmap + image.bitmapBytes, std::mt19937(3));
+    auto save = [&](const char* name) { return failureMessage([&] { PNG_BRIDGE().save(path(name).c_str(), image); }); };
+    EXPECT_EQ(save("new.png"), "no failure");
+    const std::string png = readBytes(path("new.png"));
+    writeBytes(path("real.png"), "old");
+    writeBytes(path("a.png"), "old");
+    ASSERT_EQ(::chmod(path("real.png").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("real.png", path("link.png").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", path("null.png").c_str()), 0);
+    ASSERT_EQ(::link(path("a.png").c_str(), path("b.png").c_str()), 0);
+    ASSERT_EQ(::mkfifo(path("fifo.png").c_str(), 0600), 0);
+
+    EXPECT_EQ(save("link.png"), "no failure");
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.png")) && std::filesystem::read_symlink(path("link.png")) == "real.png");
+    EXPECT_TRUE(readBytes(path("real.png")) == png);
+    EXPECT_EQ(std::filesystem::status(path("real.png")).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(save("b.png"), "no failure");
+    EXPECT_TRUE(readBytes(path("a.png")) == png && std::filesystem::hard_link_count(path("a.png")) == 2);
+    EXPECT_EQ(save("null.png"), "no failure");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null") && std::filesystem::is_symlink(path("null.png")));
+    EXPECT_EQ(save("fifo.png"), notOpened); // no reader: refused at once rather than waiting for one
+    const int reader = ::open(path("fifo.png").c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(save("fifo.png"), "no failure"); // the picture fits the pipe's buffer
+    std::string piped(png.size() + 1, '\0');
+    piped.resize(std::max<ssize_t>(::read(reader, piped.data(), piped.size()), 0));
+    ::close(reader);
+    EXPECT_TRUE(piped == png && std::filesystem::is_fifo(path("fifo.png")));
+    if (::symlink("/dev/full", path("full.png").c_str()) == 0 && std::filesystem::is_character_file("/dev/full")) {
+        EXPECT_EQ(save("full.png"), notWritable);
+    }
+    EXPECT_EQ(folder.entries(), 8); // and no temporary file
+}
+
+TEST(PngSave, KeepsTheOwnerAndGroupOfTheReplacedFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempFolder folder;
+    const std::string path = folder / "out.png";
+    writeBytes(path, "old");
+    ASSERT_TRUE(::chown(path.c_str(), 4321, 8765) == 0 && ::chmod(path.c_str(), 0604) == 0);
+    Image image(2, 2, GRAY, BYTE);
+    PNG_BRIDGE().save(path.c_str(), image);
+    struct stat saved {};
+    ASSERT_EQ(::stat(path.c_str(), &saved), 0);
+    EXPECT_EQ(std::tuple(saved.st_uid, saved.st_gid, saved.st_mode & 07777), std::tuple(4321u, 8765u, 0604u));
 }
 
 } // namespace

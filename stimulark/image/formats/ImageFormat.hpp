@@ -13,7 +13,8 @@ public:
     virtual ~IMAGE_FORMAT() = default;
     // Reads the file into the image, allocating it.
     virtual void load(const char* path, Image& image) = 0;
-    // Writes the image to the file; an existing file is replaced only by a complete one.
+    // Writes the image to the file; an existing regular file is changed only once the
+    // complete picture is written.
     virtual void save(const char* path, Image& image) = 0;
 
 protected:

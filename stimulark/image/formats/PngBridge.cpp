@@ -1,11 +1,12 @@
 #include "stimulark/image/formats/PngBridge.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/image/formats/PngCommon.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <new>
@@ -16,14 +17,12 @@ namespace {
 
 constexpr int SIGNATURE_BYTES = 4;
 constexpr int CHANNELS[3] = {1, 3, 4};
+constexpr png_uint_32 IDAT = 0x49444154; // the chunk name as png_get_io_chunk_type gives it
 
-const char* const NOT_PNG = "The requested file is not PNG.";
-const char* const NOT_WRITABLE = "The requested data is not able to be put as a PNG file.";
-const char* const NOT_OPENED = "Failed to open the requested file.";
-
-[[noreturn]] void refuse(const char* title, const char* message) {
-    throw Exception(typeid(PNG_BRIDGE), title, message);
-}
+// A valid file ends its compressed stream within a few bytes of the last row. What
+// libpng reads after that, it inflates and discards at up to a megabyte of output per
+// kilobyte of input, so reading stops beyond this allowance.
+constexpr std::size_t DATA_AFTER_ROWS = 4 * 1024;
 
 // Grey and RGB stay as they are; everything that carries transparency (an alpha
 // channel or a tRNS chunk) and every palette file becomes RGBA.
@@ -41,10 +40,9 @@ PixelComponents layoutFor(png_structp png, png_infop info) {
 // nothing in their frames may have a destructor, and nothing is changed after
 // setjmp that is read after the jump.
 
-bool readInfoGuarded(png_structp png, png_infop info, std::FILE* file) {
+bool readInfoGuarded(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_init_io(png, file);
     png_set_sig_bytes(png, SIGNATURE_BYTES);
     // Only IHDR, PLTE, tRNS, IDAT and IEND make the picture. Every other chunk is
     // skipped unread, so that a text or profile chunk claiming gigabytes costs nothing.
@@ -86,23 +84,9 @@ bool readRowsGuarded(png_structp png, png_infop endInfo, png_bytepp rows) {
     return true;
 }
 
-bool writeGuarded(png_structp png, png_infop info, std::FILE* file, png_uint_32 width,
-                  png_uint_32 height, int colorType, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_init_io(png, file);
-    png_set_write_status_fn(png, nullptr);
-    png_set_IHDR(png, info, width, height, 8, colorType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    return true;
-}
+} // namespace
 
-// PNG row i is image line i, which the bottom-up bitmap holds in row height - 1 - i.
-// The array is malloc'd because it crosses the guarded frames.
-png_bytepp rowPointers(std::uint8_t* bitmap, int lineBytes, int height) {
+png_bytepp pngRowPointers(std::uint8_t* bitmap, int lineBytes, int height) {
     auto rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * static_cast<std::size_t>(height)));
     if (rows)
         for (int i = 0; i < height; ++i)
@@ -110,31 +94,29 @@ png_bytepp rowPointers(std::uint8_t* bitmap, int lineBytes, int height) {
     return rows;
 }
 
-// The mode a file written by fopen would get: that of the file it replaces, or
-// 0666 less the umask.
-mode_t modeForReplacing(const char* path) {
-    struct stat existing {};
-    if (::stat(path, &existing) == 0)
-        return existing.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-} // namespace
-
 PNG_BRIDGE::~PNG_BRIDGE() {
     destroyStructs();
     discardTemporary();
+    closeTarget();
     close();
 }
 
-void PNG_BRIDGE::open(const char* path, const char* mode) {
+// O_NONBLOCK keeps the open of a FIFO from waiting for a writer, and the descriptor
+// whose kind is checked is the one that is read.
+void PNG_BRIDGE::open(const char* path) {
     if (fileOpen)
         return;
-    file = std::fopen(path, mode);
-    if (!file)
+    const int descriptor = path ? ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (descriptor < 0)
         refuse("FILE ACCESS ERROR", NOT_OPENED);
+    struct stat status {};
+    const bool regular = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+                         ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) == 0;
+    file = regular ? ::fdopen(descriptor, "rb") : nullptr;
+    if (!file) {
+        ::close(descriptor);
+        refuse("FILE ACCESS ERROR", NOT_OPENED);
+    }
     fileOpen = true;
 }
 
@@ -146,7 +128,7 @@ void PNG_BRIDGE::close() {
 }
 
 void PNG_BRIDGE::load(const char* path, Image& image) {
-    open(path, "rb");
+    open(path);
     readHeader();
     readPixels(image);
     destroyStructs();
@@ -165,6 +147,28 @@ void PNG_BRIDGE::loadStream(std::FILE* stream, Image& image) {
     close();
 }
 
+// libpng's input. Once the rows are complete, the compressed stream is read only up
+// to the allowance; the jump out then ends the load with the picture whole.
+void PNG_BRIDGE::readData(png_structp png, png_bytep data, std::size_t length) {
+    auto* bridge = static_cast<PNG_BRIDGE*>(png_get_io_ptr(png));
+    const bool rowsComplete =
+        bridge->readingRows &&
+        (bridge->interlaced ? png_get_current_pass_number(png) >= 7
+                            : png_get_current_row_number(png) >= png_get_image_height(png, bridge->infoStruct));
+    if (rowsComplete && png_get_io_chunk_type(png) == IDAT) {
+        bridge->bytesAfterRows += length;
+        if (bridge->bytesAfterRows > DATA_AFTER_ROWS) {
+            bridge->stoppedAfterRows = true;
+            png_chunk_warning(png, "Too much image data");
+            png_longjmp(png, 1);
+        }
+    }
+    if (std::fread(data, 1, length, bridge->file) != length)
+        png_error(png, "Read Error");
+}
+
+// Everything the header declares is checked against the read limits before any
+// memory is taken for the picture.
 void PNG_BRIDGE::readHeader() {
     png_byte signature[SIGNATURE_BYTES];
     if (std::fread(signature, 1, SIGNATURE_BYTES, file) != SIGNATURE_BYTES)
@@ -172,6 +176,9 @@ void PNG_BRIDGE::readHeader() {
     if (png_sig_cmp(signature, 0, SIGNATURE_BYTES) != 0)
         failReading();
     writing = false;
+    readingRows = false;
+    bytesAfterRows = 0;
+    stoppedAfterRows = false;
     pngStruct = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!pngStruct)
         failReading();
@@ -181,131 +188,59 @@ void PNG_BRIDGE::readHeader() {
     endInfoStruct = png_create_info_struct(pngStruct);
     if (!endInfoStruct)
         failReading();
-    if (!readInfoGuarded(pngStruct, infoStruct, file))
+    const ReadLimits limits = readLimits;
+    png_set_read_fn(pngStruct, this, &PNG_BRIDGE::readData);
+    png_set_user_limits(pngStruct, std::min<png_uint_32>(limits.maxWidth, PNG_UINT_31_MAX),
+                        std::min<png_uint_32>(limits.maxHeight, PNG_UINT_31_MAX));
+    png_set_chunk_malloc_max(pngStruct, std::clamp<std::uint64_t>(limits.maxBytes, 1, PNG_USER_CHUNK_MALLOC_MAX));
+    if (!readInfoGuarded(pngStruct, infoStruct))
         failReading();
+
+    const png_uint_32 width = png_get_image_width(pngStruct, infoStruct);
+    const png_uint_32 height = png_get_image_height(pngStruct, infoStruct);
+    const std::uint64_t unalignedLine = std::uint64_t{width} * CHANNELS[layoutFor(pngStruct, infoStruct)];
+    const std::uint64_t lineBytes = (unalignedLine + BITMAP_ALIGNMENT - 1) / BITMAP_ALIGNMENT * BITMAP_ALIGNMENT;
+    if (width == 0 || height == 0 || width > limits.maxWidth || height > limits.maxHeight ||
+        lineBytes > limits.maxBytes / height)
+        failReading();
+    interlaced = png_get_interlace_type(pngStruct, infoStruct) != PNG_INTERLACE_NONE;
 }
 
-// A failure after the image was allocated releases it again: a load either
-// delivers the whole picture or leaves the image without bitmap.
+// The bitmap is allocated but not written: the rows fill it, and a file that stops
+// early never touches the rest. A failure after the allocation releases the image
+// again, so that a load either delivers the whole picture or leaves no bitmap.
 void PNG_BRIDGE::readPixels(Image& image) {
     const PixelComponents layout = layoutFor(pngStruct, infoStruct);
     if (!setUpRowsGuarded(pngStruct, infoStruct, layout))
         failReading();
-    // libpng limits both dimensions to 31 bits; Image::set refuses what does not fit.
     const png_uint_32 width = png_get_image_width(pngStruct, infoStruct);
     const png_uint_32 height = png_get_image_height(pngStruct, infoStruct);
     if (png_get_bit_depth(pngStruct, infoStruct) != 8 || png_get_channels(pngStruct, infoStruct) != CHANNELS[layout])
         failReading();
 
     image.release();
-    image.set(static_cast<int>(width), static_cast<int>(height), layout, BYTE);
+    // libpng limits both dimensions to 31 bits; allocate refuses what does not fit.
+    image.allocate(static_cast<int>(width), static_cast<int>(height), layout, BYTE);
     takeImageInfo(image);
     if (png_get_rowbytes(pngStruct, infoStruct) > static_cast<std::size_t>(lineBytes)) {
         image.release();
         failReading();
     }
-    png_bytepp rows = rowPointers(bitmap, lineBytes, image.height);
+    png_bytepp rows = pngRowPointers(bitmap, lineBytes, image.height);
     if (!rows) {
         image.release();
         destroyStructs();
         close();
         throw std::bad_alloc();
     }
-    const bool complete = readRowsGuarded(pngStruct, endInfoStruct, rows);
+    readingRows = true;
+    const bool complete = readRowsGuarded(pngStruct, endInfoStruct, rows) || stoppedAfterRows;
     std::free(rows);
     if (!complete) {
         image.release();
         failReading();
     }
-}
-
-// Nothing is opened for an image that cannot be written, and the file at the path
-// is replaced only by a complete PNG.
-void PNG_BRIDGE::save(const char* path, Image& image) {
-    if (!image.haveBitmap || image.precision != BYTE)
-        refuse("FILE FORMAT ERROR", NOT_WRITABLE);
-    openTemporary(path);
-    writeHeader();
-    writePixels(image);
-    destroyStructs();
-    commitTemporary(path);
-}
-
-void PNG_BRIDGE::writeHeader() {
-    writing = true;
-    pngStruct = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!pngStruct)
-        failWriting();
-    infoStruct = png_create_info_struct(pngStruct);
-    if (!infoStruct)
-        failWriting();
-}
-
-void PNG_BRIDGE::writePixels(Image& image) {
-    static constexpr int COLOR_TYPES[3] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
-    takeImageInfo(image);
-    if (precision != BYTE)
-        failWriting();
-    const int width = static_cast<int>(image.getWidth());
-    const int height = static_cast<int>(image.getHeight());
-    png_bytepp rows = rowPointers(bitmap, lineBytes, height);
-    if (!rows) {
-        destroyStructs();
-        discardTemporary();
-        throw std::bad_alloc();
-    }
-    const bool complete = writeGuarded(pngStruct, infoStruct, file, static_cast<png_uint_32>(width),
-                                       static_cast<png_uint_32>(height), COLOR_TYPES[components], rows);
-    std::free(rows);
-    if (!complete)
-        failWriting();
-}
-
-void PNG_BRIDGE::openTemporary(const char* path) {
-    if (fileOpen)
-        close();
-    // Replacing by rename would ignore a write-protected file that fopen refuses.
-    if (::access(path, F_OK) == 0 && ::access(path, W_OK) != 0)
-        refuse("FILE ACCESS ERROR", NOT_OPENED);
-    temporaryPath = std::string(path) + ".XXXXXX";
-    const int descriptor = ::mkstemp(temporaryPath.data());
-    if (descriptor < 0) {
-        temporaryPath.clear();
-        refuse("FILE ACCESS ERROR", NOT_OPENED);
-    }
-    (void)::fchmod(descriptor, modeForReplacing(path));
-    file = ::fdopen(descriptor, "wb");
-    if (!file) {
-        ::close(descriptor);
-        discardTemporary();
-        refuse("FILE ACCESS ERROR", NOT_OPENED);
-    }
-    fileOpen = true;
-}
-
-// Buffered write errors (a full disk) surface only here, before the rename.
-void PNG_BRIDGE::commitTemporary(const char* path) {
-    bool written = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-    written = std::fclose(file) == 0 && written;
-    file = nullptr;
-    fileOpen = false;
-    if (!written) {
-        discardTemporary();
-        refuse("FILE FORMAT ERROR", NOT_WRITABLE);
-    }
-    if (std::rename(temporaryPath.c_str(), path) != 0) {
-        discardTemporary();
-        refuse("FILE ACCESS ERROR", NOT_OPENED);
-    }
-    temporaryPath.clear();
-}
-
-void PNG_BRIDGE::discardTemporary() {
-    if (temporaryPath.empty())
-        return;
-    close();
-    std::remove(temporaryPath.c_str());
-    temporaryPath.clear();
+    image.zeroRowPadding();
 }
 
 void PNG_BRIDGE::destroyStructs() {
@@ -324,12 +259,6 @@ void PNG_BRIDGE::failReading() {
     destroyStructs();
     close();
     refuse("FILE FORMAT ERROR", NOT_PNG);
-}
-
-void PNG_BRIDGE::failWriting() {
-    destroyStructs();
-    discardTemporary();
-    refuse("FILE FORMAT ERROR", NOT_WRITABLE);
 }
 
 } // namespace Stimulark::IMAGE_FORMATS

@@ -4,17 +4,45 @@
 
 #include <png.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace Stimulark::IMAGE_FORMATS {
 
+// maxBytes counts the decoded bitmap with its row padding: a palette file decodes
+// to RGBA.
+struct PngReadLimits {
+    std::uint32_t maxWidth = 16384;
+    std::uint32_t maxHeight = 16384;
+    std::uint64_t maxBytes = std::uint64_t{1} << 30;
+};
+
 // PNG files through libpng and C streams. Reads 8-bit grey, RGB and RGBA as
 // stored; 16-bit, low-bit-depth, palette, grey-with-alpha and tRNS files are
 // converted by libpng to 8-bit GRAY, RGB or RGBA. Writes 8-bit BYTE images.
 // libpng's own error and warning output is kept.
+//
+// Reading takes only regular files. A file whose picture exceeds readLimits is
+// refused from its header, before any memory is taken for the picture;
+// compressed data after the last row is read only up to a few kilobytes and
+// otherwise ignored, as libpng ignores it.
+//
+// Saving follows symbolic links and writes where they lead. A regular file is
+// replaced by renaming a complete temporary file (".<name>.XXXXXX" beside it)
+// over it, keeping its mode and, where permitted, its owner and group; a
+// regular file with other hard links is rewritten in place once the new
+// picture is complete, so that every name shows it. A FIFO or a character
+// device is written straight through; a FIFO without a reader is refused at
+// once. Other kinds of files are refused.
 class PNG_BRIDGE : public IMAGE_FORMAT {
 public:
+    // The largest picture a file may decode to (PNG_BRIDGE::readLimits). Images made
+    // by a program are not limited. Not synchronised: set it before loading on other
+    // threads.
+    using ReadLimits = PngReadLimits;
+    static inline ReadLimits readLimits{};
+
     PNG_BRIDGE() = default;
     ~PNG_BRIDGE() override;
     PNG_BRIDGE(const PNG_BRIDGE&) = delete;
@@ -25,8 +53,8 @@ public:
     // The reading of load on a stream that is already open; the bridge closes it.
     void loadStream(std::FILE* stream, Image& image);
 
-    // Opens the file unless one is open already.
-    void open(const char* path, const char* mode);
+    // Opens a regular file for reading unless a file is open already.
+    void open(const char* path);
     void close();
 
     std::FILE* file = nullptr;
@@ -36,19 +64,35 @@ public:
     png_infop endInfoStruct = nullptr;
 
 private:
+    static void readData(png_structp png, png_bytep data, std::size_t length);
+
     void readHeader();
     void readPixels(Image& image);
     void writeHeader();
     void writePixels(Image& image);
 
-    void openTemporary(const char* path);
-    void commitTemporary(const char* path);
+    void openTarget(const char* path);
+    void openTemporary();
+    void commit();
+    void copyIntoTarget();
     void discardTemporary();
+    void closeTarget();
     void destroyStructs();
     [[noreturn]] void failReading();
     [[noreturn]] void failWriting();
 
     bool writing = false;
+    // Reading: whether the rows are interlaced and being read, and the compressed data
+    // read after the last of them.
+    bool interlaced = false;
+    bool readingRows = false;
+    std::size_t bytesAfterRows = 0;
+    bool stoppedAfterRows = false;
+    // Saving: the file the path leads to, open when it exists, and how it is written.
+    std::string targetPath;
+    int target = -1;
+    bool throughTarget = false;
+    bool inPlace = false;
     std::string temporaryPath;
 };
 
