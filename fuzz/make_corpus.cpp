@@ -1,9 +1,11 @@
 // Writes the fuzzer's seed files into the folder given as the argument: one small
-// PNG of every colour type and bit-depth family the reader converts, and a few
-// broken ones.
+// PNG of every colour type and bit-depth family the reader converts, a few broken
+// ones, and hand-made ones that no encoder writes.
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -78,6 +80,45 @@ void writeAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string bigEndian(std::uint32_t value) {
+    return {char(value >> 24), char(value >> 16 & 0xFF), char(value >> 8 & 0xFF), char(value & 0xFF)};
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    return bigEndian(std::uint32_t(data.size())) + body +
+           bigEndian(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+}
+
+std::string greyHeader(std::uint32_t width, std::uint32_t height) {
+    const std::string fields = bigEndian(width) + bigEndian(height) + std::string{8, 0, 0, 0, 0};
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", fields);
+}
+
+// A zlib stream of rows, then surplus (inflated after the last row), then the given
+// count of empty stored blocks, which take input but give no output.
+std::string streamWithSurplus(const std::string& rows, const std::string& surplus, int emptyBlocks) {
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::string out;
+    auto put = [&](const std::string& data, int flush) {
+        std::string piece(deflateBound(&z, uLong(data.size())) + 64, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z.avail_in = uInt(data.size());
+        z.next_out = reinterpret_cast<Bytef*>(piece.data());
+        z.avail_out = uInt(piece.size());
+        deflate(&z, flush);
+        out += piece.substr(0, piece.size() - z.avail_out);
+    };
+    put(rows, Z_SYNC_FLUSH);
+    put(surplus, Z_SYNC_FLUSH);
+    for (int i = 0; i < emptyBlocks; ++i)
+        out += std::string("\0\0\0\xff\xff", 5);
+    put("", Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,5 +155,17 @@ int main(int argc, char** argv) {
     writeAll(folder + "broken-idat-crc.png", badCrc);
     writeAll(folder + "broken-short.png", good.substr(0, 3));
     writeAll(folder + "broken-text.png", "not a picture\n");
+
+    // 46340 x 46340 declared, no rows held; and rows followed by compressed data that
+    // inflates to a mebibyte, or by enough empty blocks to pass the reader's allowance.
+    const std::string iend = chunk("IEND", "");
+    const std::string noRows = chunk("IDAT", streamWithSurplus("", "", 0)) + iend;
+    writeAll(folder + "broken-huge-header.png", greyHeader(46340, 46340) + noRows);
+    const std::string rows("\0\1\2\3\4\5\0\6\7\x08\x09\x0A", 12);
+    const std::string mebibyte(1 << 20, '\0');
+    const std::string inflated = chunk("IDAT", streamWithSurplus(rows, mebibyte, 0));
+    const std::string emptyBlocks = chunk("IDAT", streamWithSurplus(rows, "", 3500));
+    writeAll(folder + "surplus-inflated.png", greyHeader(5, 2) + inflated + iend);
+    writeAll(folder + "surplus-empty-blocks.png", greyHeader(5, 2) + emptyBlocks + iend);
     return 0;
 }
