@@ -250,13 +250,19 @@ TEST(PngSave, WritesWhereThePathLeads) {
     ASSERT_EQ(::chmod(path("real.png").c_str(), 0640), 0);
     ASSERT_EQ(::symlink("real.png", path("link.png").c_str()), 0);
     ASSERT_EQ(::symlink("/dev/null", path("null.png").c_str()), 0);
+    ASSERT_EQ(::symlink("made.png", path("dangling.png").c_str()), 0);
+    ASSERT_EQ(::symlink("loop.png", path("loop.png").c_str()), 0);
     ASSERT_EQ(::link(path("a.png").c_str(), path("b.png").c_str()), 0);
     ASSERT_EQ(::mkfifo(path("fifo.png").c_str(), 0600), 0);
 
     EXPECT_EQ(save("link.png"), "no failure");
-    EXPECT_TRUE(std::filesystem::is_symlink(path("link.png")) && std::filesystem::read_symlink(path("link.png")) == "real.png");
+    std::error_code notALink;
+    EXPECT_EQ(std::filesystem::read_symlink(path("link.png"), notALink), "real.png");
     EXPECT_TRUE(readBytes(path("real.png")) == png);
     EXPECT_EQ(std::filesystem::status(path("real.png")).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(save("dangling.png"), "no failure");
+    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.png")) && readBytes(path("made.png")) == png);
+    EXPECT_EQ(save("loop.png"), notOpened);
     EXPECT_EQ(save("b.png"), "no failure");
     EXPECT_TRUE(readBytes(path("a.png")) == png && std::filesystem::hard_link_count(path("a.png")) == 2);
     EXPECT_EQ(save("null.png"), "no failure");
@@ -271,7 +277,7 @@ TEST(PngSave, WritesWhereThePathLeads) {
     if (::symlink("/dev/full", path("full.png").c_str()) == 0 && std::filesystem::is_character_file("/dev/full")) {
         EXPECT_EQ(save("full.png"), notWritable);
     }
-    EXPECT_EQ(folder.entries(), 8); // and no temporary file
+    EXPECT_EQ(folder.entries(), 11); // and no temporary file
 }
 
 TEST(PngSave, KeepsTheOwnerAndGroupOfTheReplacedFile) {
