@@ -53,8 +53,9 @@ public:
     // The reading of load on a stream that is already open; the bridge closes it.
     void loadStream(std::FILE* stream, Image& image);
 
-    // Opens a regular file for reading unless a file is open already.
-    void open(const char* path);
+    // Opens the file as fopen would with `mode`, unless a file is open already; only
+    // a regular file is taken, and a FIFO is refused at once rather than waited for.
+    void open(const char* path, const char* mode);
     void close();
 
     std::FILE* file = nullptr;
