@@ -106,45 +106,40 @@ TEST_F(CanvasDisplay, ShowsTheFramePanelWhenSwitchedOn) {
     }
     // The interval row warns: cyan for a frame longer than a refresh period, red once frames were dropped.
     canvas->countFrames = false; // the fields set below stay as they are
-    for (const auto& [dropped, interval, colour] : {std::tuple{0, 5.0, white}, {0, 20.0, 0x00FFFFu}, {1, 5.0, 0xFF0000u}}) {
+    const std::tuple<int, double, std::uint32_t> rows[] = {{0, 5.0, white}, {0, 20.0, 0x00FFFF}, {1, 5.0, 0xFF0000}};
+    for (const auto& [dropped, interval, colour] : rows) {
         canvas->lastDropped = dropped;
         canvas->lastFrameInterval = interval;
         canvas->clear(Color::gray, BACK_BUFFER);
         canvas->flip(1);
-        long shown = 0; // pixels of the row in the colour, once the display shows the frame or a second has passed
-        for (int attempt = 0; attempt < 100 && shown <= 8; ++attempt) {
+        long inColour = 0; // pixels of the row in the colour, once the display shows the frame or a second passed
+        for (int attempt = 0; attempt < 100 && inColour <= 8; ++attempt) {
             const PixelBlock row = grabScreen(924, 49, 99, 17);
-            shown = std::count(row.pixels.begin(), row.pixels.end(), colour);
-            std::this_thread::sleep_for(std::chrono::milliseconds(shown > 8 ? 0 : 10));
+            inColour = std::count(row.pixels.begin(), row.pixels.end(), colour);
+            std::this_thread::sleep_for(std::chrono::milliseconds(inColour > 8 ? 0 : 10));
         }
-        EXPECT_GT(shown, 8) << dropped << " dropped, " << interval << " ms";
+        EXPECT_GT(inColour, 8) << dropped << " dropped, " << interval << " ms";
     }
 }
 
-TEST_F(CanvasDisplay, ASecondCanvasOpensAndBecomesCurrent) {
+// A canvas opens once. One opened after the last closed becomes current, and the quit that the closed
+// window posted does not end the process; whichever of two open canvases closes first, the other goes on.
+TEST_F(CanvasDisplay, OpensOnceAndAnotherCanvasTakesOverAsCurrent) {
     try { canvas->open(); ADD_FAILURE() << "an open canvas refuses to open again"; }
     catch (Canvas::Error e) { EXPECT_EQ(e, 1); }
-    canvas.reset();
-    EXPECT_EQ(Canvas::current, nullptr);
-    EXPECT_EQ(platform().queuedMessages(), 1u) << "the window's destroy posts a quit";
-
-    Mouse::showCursorCross = true; // drawn by the blanking flips, before the canvas is current
-    canvas = std::make_unique<Canvas>(1);
-    EXPECT_EQ(Canvas::current, canvas.get());
-    EXPECT_FALSE(Keyboard::query(KEY_ESCAPE, PUSHED)) << "the quit is gone; the process goes on";
-    canvas->clear(Color::black, BACK_BUFFER);
-    Rectangle(3.0, 3.0).centerAt(50, 50).draw(Color::white);
-    EXPECT_EQ(inkIn(40, 40, 20, 20, black), (Ink{9, 49, 49, 51, 51}));
-}
-
-// Whichever of two canvases closes first, the other goes on drawing as the current canvas.
-TEST_F(CanvasDisplay, ClosingOneOfTwoCanvasesLeavesTheOtherCurrentAndDrawing) {
     const auto drawsASquare = [](Canvas& current) {
         EXPECT_EQ(Canvas::current, &current);
         current.clear(Color::black, BACK_BUFFER);
         Rectangle(3.0, 3.0).centerAt(50, 50).draw(Color::white);
         EXPECT_EQ(inkIn(40, 40, 20, 20, black), (Ink{9, 49, 49, 51, 51}));
     };
+    canvas.reset();
+    EXPECT_EQ(Canvas::current, nullptr);
+    EXPECT_EQ(platform().queuedMessages(), 1u) << "the window's destroy posts a quit";
+    Mouse::showCursorCross = true; // drawn by the blanking flips, before the canvas is current
+    canvas = std::make_unique<Canvas>(1);
+    EXPECT_FALSE(Keyboard::query(KEY_ESCAPE, PUSHED)) << "the quit is gone; the process goes on";
+    drawsASquare(*canvas);
     auto other = std::make_unique<Canvas>(0);
     other.reset();
     drawsASquare(*canvas);

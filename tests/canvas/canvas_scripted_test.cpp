@@ -26,6 +26,12 @@ const auto nothingTaken = std::tuple{false, false, 0, 0, ContextHandle{0}, false
 const std::string refused =
     "Stimulark::APICanvasProperties [API ERROR] Failed to set color calibration table for the video renderer.";
 
+Ramp filled(std::uint16_t level) {
+    Ramp ramp;
+    ramp.fill(level);
+    return ramp;
+}
+
 // The platform half of a canvas; no drawing is needed.
 std::unique_ptr<APICanvasProperties> opened() {
     auto api = std::make_unique<APICanvasProperties>();
@@ -48,19 +54,6 @@ TEST_F(CanvasScripted, EachFailingOpeningStepReportsItsTextAndGivesEverythingBac
                   std::string("Stimulark::APICanvasProperties [API ERROR] ") + message);
         scripted().*fail = false;
         EXPECT_EQ(taken(scripted()), nothingTaken);
-    }
-}
-
-TEST_F(CanvasScripted, PixelFormatAsksForChannelsByModeDepthAndAFixedRest) {
-    scripted().failContext = true; // opening stops once the format is set
-    for (const auto& [depth, channel] : {std::pair<unsigned, unsigned>{32, 8}, {16, 4}}) {
-        scripted().display.bitsPerPixel = depth;
-        EXPECT_THROW(Canvas(0), Exception);
-        const PixelFormatDescriptor& f = scripted().lastPixelFormat;
-        EXPECT_EQ((std::array<unsigned, 10>{f.colorBits, f.redBits, f.greenBits, f.blueBits, f.alphaBits, f.version,
-                                            f.flags, f.depthBits, f.stencilBits, f.auxBuffers}),
-                  (std::array<unsigned, 10>{depth, channel, channel, channel, channel, 2, 0x1225, 32, 1, 4}))
-            << "colour and channel bits, then version, flags, depth, stencil, aux buffers";
     }
 }
 
@@ -113,29 +106,32 @@ TEST_F(CanvasScripted, FrameTimingCountsDropsOnceArmedAndWaitsOnThePreviousFlips
 
 // The cursor stays hidden while any canvas is open, whichever closes first.
 TEST_F(CanvasScripted, CursorIsShownOnlyWhenTheLastCanvasCloses) {
-    auto first = opened(), second = opened();
+    const auto first = opened();
+    const auto second = opened();
     first->close();
     EXPECT_FALSE(scripted().cursorVisible);
     second->close();
     EXPECT_TRUE(scripted().cursorVisible);
 }
 
-// Until a change is recorded (state 1 or 2) every write saves the ramp in force
-// first; only a recorded change is written back, once, at close.
+// Until a change is recorded (state 1 or 2) every write saves the ramp in force first, and a change recorded
+// before the first write still saves the original; only a recorded change is written back, once, at close.
 TEST_F(CanvasScripted, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
     auto api = opened();
     api->gammaRampState = 2; // a change recorded, but no ramp was ever saved to write back
     api->close();
     EXPECT_EQ(scripted().gammaReads + scripted().gammaWrites, 0) << "the ramp is not touched";
-    Ramp before = scripted().hardwareRamp, dim, second;
-    dim.fill(0x1234);
-    second.fill(0x2222);
-    const struct { int state, reads, writes; const Ramp &saved, &shown; } closes[] = {
-        {0, 2, 2, dim, second}, {1, 1, 3, before, before}, {2, 1, 3, before, before}, {3, 1, 2, before, second}};
+    const Ramp before = scripted().hardwareRamp, dim = filled(0x1234), second = filled(0x2222);
+    const struct { int state; bool recordedFirst; int reads, writes; const Ramp &saved, &shown; } closes[] = {
+        {0, false, 2, 2, dim, second}, {1, false, 1, 3, before, before}, {2, false, 1, 3, before, before},
+        {3, false, 1, 2, before, second}, {1, true, 1, 3, before, before}};
     for (const auto& c : closes) {
-        SCOPED_TRACE(c.state);
-        scripted().hardwareRamp = before, scripted().gammaReads = scripted().gammaWrites = 0;
+        SCOPED_TRACE(testing::Message() << "state " << c.state << (c.recordedFirst ? ", recorded first" : ""));
+        scripted().hardwareRamp = before;
+        scripted().gammaReads = 0;
+        scripted().gammaWrites = 0;
         api = opened();
+        api->gammaRampState = c.recordedFirst ? c.state : 0;
         api->setGammaRamp(dim.data());
         api->gammaRampState = c.state;
         api->setGammaRamp(second.data());
@@ -147,34 +143,26 @@ TEST_F(CanvasScripted, CloseWritesTheRampFromBeforeTheFirstRecordedWriteBack) {
         api.reset();
         EXPECT_EQ(scripted().gammaWrites, c.writes) << "the destructor's second close finds nothing to do";
     }
-    scripted().hardwareRamp = before;
-    api = opened();
-    api->gammaRampState = 1; // recorded before the first write: that write still saves the original
-    api->setGammaRamp(dim.data());
-    api->setGammaRamp(second.data());
-    api->close();
-    EXPECT_EQ(scripted().hardwareRamp, before);
 }
 
 TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsReported) {
     const auto api = opened();
-    Ramp original = scripted().hardwareRamp, dim;
-    dim.fill(0x1234);
-    scripted().failGetGamma = true;
-    EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
-    EXPECT_EQ(scripted().gammaWrites, 0) << "nothing is written when the ramp in force cannot be saved";
-    scripted().failGetGamma = false, scripted().failSetGamma = true;
-    EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
-    EXPECT_EQ(scripted().hardwareRamp, original);
-    scripted().failSetGamma = false;
+    const Ramp original = scripted().hardwareRamp, dim = filled(0x1234);
+    // A ramp in force that cannot be read, a ramp the hardware refuses, and no ramp: nothing is written.
+    for (bool ScriptedPlatform::*fail : {&ScriptedPlatform::failGetGamma, &ScriptedPlatform::failSetGamma}) {
+        scripted().*fail = true;
+        EXPECT_EQ(failureMessage([&] { api->setGammaRamp(dim.data()); }), refused);
+        scripted().*fail = false;
+    }
     EXPECT_EQ(failureMessage([&] { api->setGammaRamp(nullptr); }), refused);
-    EXPECT_EQ(scripted().gammaWrites, 1) << "a missing ramp is refused before writing";
+    EXPECT_EQ(std::pair(scripted().gammaWrites, scripted().hardwareRamp), std::pair(1, original)) << "the refused write changed nothing";
 
     // The device of a canvas without a window is the whole screen: leave it alone.
     APICanvasProperties closed;
     closed.saveGammaRamp();
     closed.setGammaRamp(dim.data());
-    closed.gammaRampState = 2, closed.restoreGammaRamp();
+    closed.gammaRampState = 2;
+    closed.restoreGammaRamp();
     EXPECT_EQ((std::array{scripted().gammaReads, scripted().gammaWrites}), (std::array{2, 1})) << "reads, writes";
 
     api->setGammaRamp(dim.data());

@@ -51,7 +51,8 @@ TEST(ImageAllocation, RefusedSizesLeaveTheImageEmpty) {
     for (const auto& [width, height, layout, precision, failure] : cases) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         Image image;
-        EXPECT_EQ(failureMessage([&] { image.set(width, height, layout, precision); }), failure);
+        EXPECT_EQ(failureMessage([&, w = width, h = height, c = layout, p = precision] { image.set(w, h, c, p); }),
+                  failure);
         EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
         EXPECT_EQ(failureMessage([&] { image.getPixel(0, 0); }), outOfBound);
     }
@@ -65,7 +66,8 @@ TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
     const Bytes before = bytesOf(image);
     EXPECT_EQ(failureMessage([&] { image.set(8, 8, RGBA, FLOAT); }),
               imageFailure("Memory Error", "Image object already has its bitmap."));
-    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
+    for (const auto& [px, py] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
+        const int x = px, y = py; // bindings cannot be captured before clang 16
         EXPECT_EQ(failureMessage([&] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
         EXPECT_EQ(failureMessage([&] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
     }
