@@ -23,7 +23,10 @@ template <template <class> class Mock>
 struct ListedHolders {
     Mock<MockHolder> a, b, c;
     ListedHolders() { variableMonitors = {&a, &b, &c}; }
-    ~ListedHolders() { variableMonitors.clear(), selectedMonitor = 0; }
+    ~ListedHolders() {
+        variableMonitors.clear();
+        selectedMonitor = 0;
+    }
 };
 
 } // namespace Stimulark::Testing

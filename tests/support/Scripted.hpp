@@ -11,6 +11,7 @@
 
 #include <array>
 #include <limits>
+#include <memory>
 
 namespace Stimulark::Testing {
 
@@ -21,19 +22,28 @@ inline std::array<double, 4> rgba(const Color& c) { return {c.r, c.g, c.b, c.a};
 // A fresh scripted backend with keyboard and mouse reset; the previous backend is put back afterwards.
 class ScriptedTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-    ScriptedPlatform& scripted() { return *scripted_; }
+    void SetUp() override {
+        previous_ = installPlatform(std::make_unique<ScriptedPlatform>());
+        Clock::ticksPerMillisecond = scripted().frequency / 1000;
+        resetKeyboard();
+        resetMouse();
+    }
+    void TearDown() override {
+        installPlatform(std::move(previous_));
+        resetKeyboard();
+        resetMouse();
+    }
+    static ScriptedPlatform& scripted() { return static_cast<ScriptedPlatform&>(platform()); }
 
 private:
-    ScriptedPlatform* scripted_ = nullptr;
     std::unique_ptr<Platform> previous_;
 };
 
 // The full message of the toolkit failure an action raises, or "no failure".
 template <typename Action>
 std::string failureMessage(Action action) try {
-    return action(), "no failure";
+    action();
+    return "no failure";
 } catch (const Exception& failure) {
     return failure.fullMessage();
 }
