@@ -30,9 +30,8 @@ namespace {
 
 constexpr auto startLimit = 30s, exitLimit = 5s; // the first start under the sanitizers is slow
 
-// A program started from a fresh folder with its standard error in a file there and
-// notifications on standard error only, never a box nobody dismisses. It is killed
-// if it still runs when the test ends, so a failing test leaves nothing behind.
+// A program started from a fresh folder with its standard error in a file there and notifications on standard
+// error only, never a box nobody dismisses. Killed if still running at the end, so a failing test leaves nothing.
 class Program {
 public:
     const std::filesystem::path folder = [pattern = testing::TempDir() + "stimulark-e2e-XXXXXX"]() mutable {
@@ -63,8 +62,7 @@ public:
             throw std::runtime_error("fork failed");
     }
 
-    // The exit code (128 + signal for a killed process), or nothing while the process
-    // still runs after `limit`.
+    // The exit code (128 + signal for a killed process), or nothing while it still runs after `limit`.
     std::optional<int> exitCode(std::chrono::milliseconds limit = 0ms) {
         for (const auto end = Clock::now() + limit; !code_ && pid_ > 0; std::this_thread::sleep_for(20ms))
             if (int status = 0; ::waitpid(pid_, &status, WNOHANG) == pid_)
@@ -102,8 +100,7 @@ struct Area {
     double meanX = 0.0, meanY = 0.0; // sums until measured
 };
 
-// The pixels that satisfy `inside`, either all within 130 pixels of the screen
-// centre, where the picture turns (`central`), or all beyond.
+// The pixels that satisfy `inside`, either all within 130 pixels of the centre, where the picture turns, or all beyond.
 Area measure(const PixelBlock& s, bool (*inside)(std::uint32_t), bool central) {
     Area a;
     for (int y = 0; y < s.height(); ++y)
@@ -136,38 +133,34 @@ bool demoShown(const PixelBlock& s) {
            isGrey128(s.at(5, 762)) && isGrey128(s.at(1018, 762)) && markerAngle(s);
 }
 
-// The picture's turn in degrees, summed over screenshots until it reaches `enough`
-// either way or 20 s pass. With the pointer within 1.5 pixels of the centre line it
-// turns 0.094 degrees a frame (56 a second even at the 600 frames a second the flip
-// allows without vertical sync), so no step between screenshots nears half a turn.
+// The picture's turn in degrees, summed over screenshots until it reaches `enough` either way or 20 s pass. With
+// the pointer within 1.5 pixels of the centre line it turns 0.094 degrees a frame (56 a second even at the 600
+// frames a second the flip allows without vertical sync), so no step between screenshots nears half a turn.
 double turnWithPointerAt(int x, int y, double enough) {
     xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
     std::this_thread::sleep_for(300ms);
     const auto end = Clock::now() + 20s;
     double total = 0.0;
-    for (auto previous = markerAngle(grabScreen()), now = previous;
-         previous && std::abs(total) < enough && Clock::now() < end; previous = now)
-        now = markerAngle(grabScreen()), total += now ? std::remainder(*now - *previous, 360.0) : 0.0;
+    for (auto previous = markerAngle(grabScreen()); previous && std::abs(total) < enough && Clock::now() < end;) {
+        const auto now = markerAngle(grabScreen());
+        total += now ? std::remainder(*now - *previous, 360.0) : 0.0;
+        previous = now;
+    }
     return total;
 }
 
-struct Demo : testing::Test {
-    void SetUp() override {
-        run.start(GYRDEX_EXECUTABLE);
-        ASSERT_TRUE(demoShown(first = waitForScreen(run, demoShown))) << run.err();
-    }
-    Program run;
-    PixelBlock first;
-};
-
-TEST_F(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscape) {
-    // The instruction line: white glyphs 7 rows high standing on row 100, from x 100
-    // over the 223 pixels its glyph advances add up to, the last one a blank column.
+TEST(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscapeOrAtOnceWithExitCode1OnAltF4) {
+    Program run, again;
+    run.start(GYRDEX_EXECUTABLE);
+    const PixelBlock first = waitForScreen(run, demoShown);
+    ASSERT_TRUE(demoShown(first)) << run.err();
+    // The instruction line: white glyphs 7 rows high standing on row 100, from x 100 over the 223 pixels its
+    // glyph advances add up to, the last one a blank column.
     const Area text = measure(first, isWhite, false);
     EXPECT_EQ(std::make_tuple(text.minX, text.maxX, text.minY, text.maxY), std::make_tuple(100, 321, 94, 100));
 
-    // The picture's round outline: centred on the screen, at its own size; its rim,
-    // outside the plate at any angle, is the picture's 40% yellow blended over grey.
+    // The picture's round outline: centred on the screen, at its own size; its rim, outside the plate at any
+    // angle, is the picture's 40% yellow blended over grey.
     const Area picture = measure(first, [](std::uint32_t p) { return !isGrey128(p); }, true);
     EXPECT_LT(std::hypot(picture.meanX - centerX, picture.meanY - centerY), 1.5);
     EXPECT_NEAR(picture.count, M_PI * 120.0 * 120.0, 0.03 * M_PI * 120.0 * 120.0);
@@ -179,47 +172,38 @@ TEST_F(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscape) {
     xdotool("key Escape");
     EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
     EXPECT_EQ(run.err(), "");
-}
 
-TEST_F(Demo, AltF4EndsAtOnceWithExitCode1) {
+    again.start(GYRDEX_EXECUTABLE);
+    ASSERT_TRUE(demoShown(waitForScreen(again, demoShown))) << again.err();
     xdotool("key alt+F4");
-    EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(1)) << run.err();
+    EXPECT_EQ(again.exitCode(exitLimit), std::optional<int>(1)) << again.err();
 }
 
-// A copy of the demo in a folder of its own, without its picture or with a text
-// file in its place, notifies the failure and ends normally.
-TEST(DemoPicture, MissingOrNotPngIsNotifiedAndTheProcessEndsWithExitCode0) {
-    const std::pair<const char*, const char*> cases[] = { // the picture's content, the notification
-        {nullptr, "[FILE ACCESS ERROR] Failed to open the requested file."},
-        {"not a picture\n", "[FILE FORMAT ERROR] The requested file is not PNG."}};
-    for (const auto& [content, notification] : cases) {
+// Without its picture or with a text file in its place (a copy in a folder of its own), or with its display
+// server out of reach, the demo notifies the failure and ends normally, rather than carry on unseen on some
+// offscreen stand-in, waiting for keys that never come.
+TEST(DemoFailure, MissingOrNotPngPictureAndUnreachableDisplayAreNotifiedAndTheProcessEndsWithExitCode0) {
+    int unused = 90;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
+        ++unused;
+    std::string unreachable = ":";
+    unreachable += std::to_string(unused);
+    const std::string png = "Stimulark::IMAGE_FORMATS::PNG_BRIDGE ";
+    const std::tuple<const char*, const char*, std::string> cases[] = { // picture file, display, notification
+        {nullptr, nullptr, png + "[FILE ACCESS ERROR] Failed to open the requested file."},
+        {"not a picture\n", nullptr, png + "[FILE FORMAT ERROR] The requested file is not PNG."},
+        {nullptr, unreachable.c_str(),
+         "Stimulark::APICanvasProperties [API ERROR] API Error (Failed to switch display mode)"}};
+    for (const auto& [content, display, notification] : cases) {
         SCOPED_TRACE(notification);
         Program run;
         std::filesystem::copy_file(GYRDEX_EXECUTABLE, run.folder / "gyrdex");
         if (content)
             std::ofstream(run.folder / "Gyrdex.png") << content;
-        run.start(run.folder / "gyrdex");
+        run.start(run.folder / "gyrdex", display);
         EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
-        const auto line = "Stimulark Notification: Stimulark::IMAGE_FORMATS::PNG_BRIDGE " + std::string(notification);
-        EXPECT_NE(run.err().find(line + "\n"), std::string::npos) << run.err();
+        EXPECT_NE(run.err().find("Stimulark Notification: " + notification + "\n"), std::string::npos) << run.err();
     }
-}
-
-// With its display server out of reach the demo must say so and end, not carry on
-// unseen on some offscreen stand-in, waiting for keys that never come.
-TEST(DemoDisplay, UnreachableIsNotifiedAndTheProcessEnds) {
-    int unused = 90;
-    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
-        ++unused;
-    std::string display = ":";
-    display += std::to_string(unused);
-    Program run;
-    run.start(GYRDEX_EXECUTABLE, display.c_str());
-    EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
-    EXPECT_NE(run.err().find("Stimulark Notification: Stimulark::APICanvasProperties [API ERROR] API Error "
-                             "(Failed to switch display mode)\n"),
-              std::string::npos)
-        << run.err();
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {

@@ -21,8 +21,11 @@ struct NoCounterPlatform : Stimulark::SdlPlatform {
 };
 
 // Installed during static initialisation, before the entry starts the toolkit.
-const bool counterRemoved =
-    mode == "no-counter" && (Stimulark::installPlatform(std::make_unique<NoCounterPlatform>()), true);
+const bool counterRemoved = [] {
+    if (mode == "no-counter")
+        Stimulark::installPlatform(std::make_unique<NoCounterPlatform>());
+    return mode == "no-counter";
+}();
 
 void applicationMain() {
     std::puts("main routine runs");
