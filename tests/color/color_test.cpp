@@ -21,8 +21,8 @@ TEST(Color, StrictMatchRefusesTheFirstOffendingComponent) {
                                                   {{-1, 2, 0.5, 0.5}, under}, {{2, -1, 0.5, 0.5}, over}};
     Color c(0.9, 0.9, 0.9, 0.9);
     Color::strictMatch = true;
-    for (const auto& [v, expected] : cases)
-        EXPECT_EQ(failureMessage([&] { static_cast<void>(Color(v[0], v[1], v[2], v[3])); }), expected);
+    for (const auto& [v, expected] : cases) // clang 14 captures no structured binding
+        EXPECT_EQ(failureMessage([&v = v] { static_cast<void>(Color(v[0], v[1], v[2], v[3])); }), expected);
     const std::string refusal = failureMessage([&] { c.set(0.1, 0.2, 2.0, 0.4); });
     Color::strictMatch = false;
     EXPECT_EQ(std::pair(refusal, rgba(c)), std::pair(over, Rgba{0.1, 0.2, 0.9, 0.9}));

@@ -9,24 +9,22 @@ const std::string sizeRefusal = "Stimulark::Rectangle [SIZE ERROR] Width and Hei
 
 Edges edges(const Rectangle& r) { return {r.getLeft(), r.getTop(), r.getRight(), r.getBottom()}; }
 
-TEST(Rectangle, ConstructorsMakeInclusiveBlackRectanglesAndRefuseEmptyReversedOrUndefinedSizes) {
-    EXPECT_EQ(edges(Rectangle(640, 480)), (Edges{0, 0, 639, 479}));
-    EXPECT_EQ(edges(Rectangle(10, 10, 11, 20)), (Edges{10, 10, 11, 20}));
-    for (const Edges& e : {Edges{10, 10, 10, 20}, Edges{20, 10, 10, 30}, Edges{0, 5, 5, 5}, Edges{0, 0, nan, 5}})
-        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(e[0], e[1], e[2], e[3])); }), sizeRefusal);
-    for (const auto& [w, h] : {std::pair{0.0, 5.0}, std::pair{5.0, -1.0}, std::pair{nan, 5.0}})
-        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(w, h)); }), sizeRefusal) << w << " x " << h;
-    for (const Rectangle& r : {Rectangle(), Rectangle(3, 4), Rectangle(1, 2, 3, 4)})
-        EXPECT_EQ(rgba(r.color), (Edges{0, 0, 0, 1}));
+// Inclusive edges, black; set orders the edges, its size form checks nothing; centerAt keeps the size.
+TEST(Rectangle, ConstructorsAndSetMakeInclusiveBlackRectanglesAndCenterAtKeepsTheSize) {
+    const std::pair<Rectangle, Edges> cases[] = {
+        {Rectangle(640, 480), {0, 0, 639, 479}}, {Rectangle(10, 10, 11, 20), {10, 10, 11, 20}},
+        {Rectangle().set(30, 40, 10, 20), {10, 20, 30, 40}}, {Rectangle().set(0.5, 2.0), {0, 0, -0.5, 1.0}},
+        {Rectangle(11, 3).centerAt(100, 50), {95, 49, 105, 51}}, {Rectangle(3, 11).centerAt(10, 5), {9, 0, 11, 10}},
+        {Rectangle(4, 2).centerAt(10, 20), {8.5, 19.5, 11.5, 20.5}}};
+    for (const auto& [r, expected] : cases)
+        EXPECT_EQ((std::pair{edges(r), rgba(r.color)}), (std::pair{expected, Edges{0, 0, 0, 1}}));
 }
 
-TEST(Rectangle, SetOrdersEdgesTheSizeFormChecksNothingAndCenterAtKeepsTheSize) {
-    Rectangle r;
-    EXPECT_EQ(edges(r.set(30, 40, 10, 20)), (Edges{10, 20, 30, 40}));
-    EXPECT_EQ(edges(r.set(0.5, 2.0)), (Edges{0, 0, -0.5, 1.0}));
-    EXPECT_EQ(edges(Rectangle(11, 3).centerAt(100, 50)), (Edges{95, 49, 105, 51}));
-    EXPECT_EQ(edges(Rectangle(3, 11).centerAt(100, 50)), (Edges{99, 45, 101, 55}));
-    EXPECT_EQ(edges(Rectangle(4, 2).centerAt(10, 20)), (Edges{8.5, 19.5, 11.5, 20.5}));
+TEST(Rectangle, ConstructorsRefuseEmptyReversedOrUndefinedSizes) {
+    for (const Edges& e : {Edges{10, 10, 10, 20}, Edges{20, 10, 10, 30}, Edges{0, 5, 5, 5}, Edges{0, 0, nan, 5}})
+        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(e[0], e[1], e[2], e[3])); }), sizeRefusal);
+    for (const auto& s : {std::array{0.0, 5.0}, std::array{5.0, -1.0}, std::array{nan, 5.0}})
+        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(s[0], s[1])); }), sizeRefusal) << s[0] << "x" << s[1];
 }
 
 TEST(Rectangle, ClipKeepsTheOverlapAndRefusesNoneLeavingTheRectangleAsItWas) {
