@@ -13,6 +13,10 @@ namespace {
     throw Exception(typeid(Rectangle), "SIZE ERROR", "Width and Height must be defined as positive value.");
 }
 
+bool hasUndefinedEdge(const Rectangle& r) {
+    return std::isnan(r.left) || std::isnan(r.top) || std::isnan(r.right) || std::isnan(r.bottom);
+}
+
 } // namespace
 
 Rectangle::Rectangle(double left_, double top_, double right_, double bottom_) {
@@ -27,14 +31,8 @@ Rectangle::Rectangle(double width, double height) {
     set(width, height);
 }
 
-namespace {
-bool hasUndefinedEdge(const Rectangle& r) {
-    return std::isnan(r.left) || std::isnan(r.top) || std::isnan(r.right) || std::isnan(r.bottom);
-}
-} // namespace
-
-// An undefined edge on either side overlaps nothing. Tested before the comparisons,
-// which would otherwise replace it silently by the other rectangle's edge.
+// An undefined edge on either side overlaps nothing; the comparisons alone would
+// replace it silently by the other rectangle's edge.
 Rectangle& Rectangle::clip(const Rectangle& other) {
     const double newLeft = left > other.left ? left : other.left;
     const double newTop = top > other.top ? top : other.top;
