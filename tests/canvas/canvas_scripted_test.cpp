@@ -155,7 +155,8 @@ TEST_F(CanvasScripted, GammaFailuresRaiseTheApiErrorAndAFailedRestoreAtCloseIsRe
         scripted().*fail = false;
     }
     EXPECT_EQ(failureMessage([&] { api->setGammaRamp(nullptr); }), refused);
-    EXPECT_EQ(std::pair(scripted().gammaWrites, scripted().hardwareRamp), std::pair(1, original)) << "the refused write changed nothing";
+    EXPECT_EQ(std::pair(scripted().gammaWrites, scripted().hardwareRamp), std::pair(1, original))
+        << "one write, refused by the hardware";
 
     // The device of a canvas without a window is the whole screen: leave it alone.
     APICanvasProperties closed;

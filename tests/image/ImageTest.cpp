@@ -66,8 +66,9 @@ TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
     const Bytes before = bytesOf(image);
     EXPECT_EQ(failureMessage([&] { image.set(8, 8, RGBA, FLOAT); }),
               imageFailure("Memory Error", "Image object already has its bitmap."));
-    for (const auto& [px, py] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
-        const int x = px, y = py; // bindings cannot be captured before clang 16
+    for (const std::pair<int, int>& point : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN},
+                                            {INT_MAX, INT_MAX}}) {
+        const int x = point.first, y = point.second;
         EXPECT_EQ(failureMessage([&] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
         EXPECT_EQ(failureMessage([&] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
     }
@@ -75,7 +76,8 @@ TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
     EXPECT_EQ(failureMessage([&] { image.draw(); }) + failureMessage([&] { image.useTexture(true); }), noCanvas + noCanvas);
     EXPECT_EQ(std::tuple(image.width, image.height, image.components, image.textured), std::tuple(4, 3, RGB, false));
     EXPECT_EQ(bytesOf(image), before);
-    image.release(), image.release();
+    image.release();
+    image.release();
     EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
     EXPECT_EQ(failureMessage([&] { image.getBitmap(); }), noBitmap);
     EXPECT_EQ(failureMessage([&] { image.setPixel(0, 0, Color::white); }) + failureMessage([&] { image.clear(Color::white); }),
@@ -123,7 +125,10 @@ TEST(PixelAccess, BytesAreClampedAndReadBackExactly) {
 
 // One canvas on the real backend for the whole suite.
 struct ImageOnCanvas : ::testing::Test {
-    static void SetUpTestSuite() { initializeToolkit(), canvas = std::make_unique<Canvas>(0); }
+    static void SetUpTestSuite() {
+        initializeToolkit();
+        canvas = std::make_unique<Canvas>(0);
+    }
     static void TearDownTestSuite() { canvas.reset(); }
     void SetUp() override {
         ASSERT_TRUE(canvas) << "the canvas did not open";
@@ -174,7 +179,9 @@ TEST_F(ImageOnCanvas, TexturedAndUntexturedDrawingShowTheSamePixels) {
         image.draw();
         EXPECT_EQ(readBack(199, 149, 102, 62), first);
         const GLuint name = image.api->textureName;
-        image.clear(Color(1.0, 0.5, 0.25, 1.0)), image.useTexture(true), image.draw();
+        image.clear(Color(1.0, 0.5, 0.25, 1.0));
+        image.useTexture(true);
+        image.draw();
         EXPECT_EQ(readBack(199, 149, 102, 62), framed());
         EXPECT_TRUE(image.api->textureName == name && glIsTexture(name));
         image.useTexture(false);
@@ -227,7 +234,8 @@ TEST_F(ImageOnCanvas, TextureHoldsTheImageTopLeftOnBlack) {
         texels.resize(static_cast<std::size_t>(w) * h * 4);
         EXPECT_TRUE(texels == expected(image, w, h, RGBA, [](int i, int j) { return std::pair{i, j}; }));
         const GLuint name = image.api->textureName;
-        EXPECT_FALSE((image.release(), glIsTexture(name)));
+        image.release();
+        EXPECT_FALSE(glIsTexture(name));
     }
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
