@@ -188,6 +188,9 @@ TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
                   std::tuple(int(picture.width), int(picture.rows.size()), components, BYTE, lineBytes));
         EXPECT_EQ(imageLines(image), lines);
         EXPECT_EQ(image.getPixel(0, 0).r, lines[0] / 255.0); // top-left
+        const Bytes bitmap(image.byteBitmap, image.byteBitmap + image.bitmapBytes);
+        EXPECT_EQ(std::count(bitmap.begin(), bitmap.end(), 0), std::count(lines.begin(), lines.end(), 0) +
+                  image.height * (image.lineBytes - image.width * image.pixelBytes)) << "row padding zeroed";
     }
     app = previous;
 }
