@@ -5,6 +5,8 @@
 #include "stimulark/color/Color.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace Stimulark {
@@ -39,8 +41,29 @@ public:
     double getRefreshRate() const { return refreshRate; }
 
     // Ends a frame: overlays, glFinish, waits until the previous frame has been
-    // shown for its count of refresh periods, swaps, records the interval.
-    void flip(int frames);
+    // shown for its count of refresh periods, swaps, records the interval. Returns
+    // the frame's onset, also kept in lastOnset.
+    Clock flip(int frames);
+    // What onsets are taken from: "swap completion" (the clock read right after the
+    // swap returned) unless the platform reports when frames were shown.
+    const char* onsetSource() const;
+    // Asks for swaps in step with the retrace (1) or not (0); false when the platform
+    // refuses, for any other value, and without a window. Acceptance does not prove
+    // that the display has a retrace: measureRefreshRate tells.
+    bool setSwapInterval(int interval);
+    // Swaps blank frames in the clear colour, with swaps in step with the retrace
+    // asked for meanwhile (the setting is restored after) and without pacing, and
+    // judges their intervals (FrameTiming::measureRefresh). Returns the rate in Hz,
+    // or 0.0 where the swaps were not paced by a retrace. Leaves a cleared back buffer.
+    double measureRefreshRate(int flips = 60);
+    // Reads the back buffer as drawn so far, before the overlays of flip, into the
+    // image, which becomes RGB BYTE at the canvas's size; pixel (x, y) of the canvas
+    // is pixel (x, y) of the image. Whatever the image held is released first.
+    void capture(Image& image);
+    // The recorded intervals as CSV (flip,interval_ms,frames,dropped) and as a PNG
+    // plot; paths take the file placeholders.
+    void saveFrameIntervals(const std::string& path) const;
+    void plotFrameIntervals(const std::string& path) const;
     // Sets the GL clear colour and clears BACK_BUFFER or FRONT_BUFFER (any other
     // selector clears nothing); drawing goes to the back buffer afterwards.
     void clear(Color color, int buffer);
@@ -84,6 +107,8 @@ private:
     void setupGL();
     void close();
     void drawFrameOverlay();
+    std::optional<Clock> swapAndAskPresentation();
+    [[noreturn]] static void refuseWithoutWindow();
 
     APICanvasProperties* api = nullptr;
     Canvas* nextOpen_ = nullptr;

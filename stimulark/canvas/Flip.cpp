@@ -12,56 +12,7 @@
 
 namespace Stimulark {
 
-void FrameTiming::resetFrameStatistics() {
-    framesRequested = 0;
-    framesDropped = 0;
-    framesElapsed = 0;
-    lastDropped = 0;
-    dropEvents = 0;
-    requestedTotal = 0;
-    droppedTotal = 0;
-    droppedLast = 0;
-    lastFlipFrames = 0;
-    lastFrameInterval = 0.0;
-    lastSwapEnd.update();
-    lastSwapStart.update();
-    countFrames = false;
-    countingArmed = false;
-    showFrameOverlay = false;
-}
-
-void FrameTiming::waitForSwap() const {
-    const double target = waitTarget();
-    Clock now;
-    do
-        now.update();
-    while ((now - lastSwapStart).milliseconds() < target);
-}
-
-void FrameTiming::recordSwap(int frames) {
-    lastFlipFrames = frames;
-    const Clock now;
-    lastFrameInterval = (now - lastSwapEnd).milliseconds();
-    lastSwapEnd = now;
-    if (!countFrames)
-        return;
-    requestedTotal = saturatingAdd(requestedTotal, frames);
-    if (!countingArmed) {
-        countingArmed = true;
-        return;
-    }
-    const int dropped = droppedFrames(lastFrameInterval, lastFlipFrames, frameDuration);
-    droppedLast = dropped;
-    droppedTotal = saturatingAdd(droppedTotal, dropped);
-    framesRequested = requestedTotal;
-    framesDropped = droppedTotal;
-    if (dropped != 0)
-        dropEvents = saturatingAdd(dropEvents, 1);
-    framesElapsed = saturatingAdd(droppedTotal, requestedTotal);
-    lastDropped = dropped;
-}
-
-void Canvas::flip(int frames) {
+Clock Canvas::flip(int frames) {
     if (frames < 1)
         throw Exception(typeid(Canvas), "ARGUMENT ERROR", "frame duration must be more than zero.");
     drawVariableMonitor();
@@ -69,7 +20,7 @@ void Canvas::flip(int frames) {
         drawFrameOverlay();
     drawCursorCross();
     glFinish();
-    swapWhenDue(frames, [this] { api->swapBuffers(); });
+    return swapWhenDue(frames, [this] { return swapAndAskPresentation(); });
 }
 
 void Canvas::drawFrameOverlay() {

@@ -4,6 +4,10 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
+#include <optional>
+#include <type_traits>
+#include <vector>
 
 namespace Stimulark {
 
@@ -28,8 +32,16 @@ constexpr int saturatingAdd(int a, int b) {
     return sum > INT_MAX ? INT_MAX : (sum < INT_MIN ? INT_MIN : static_cast<int>(sum));
 }
 
+// The median of intervals between bare swaps when the display paced them: the
+// median lies between 2.5 and 50 ms and nine in ten intervals lie within 5 % of it.
+// 0 otherwise, as where swaps return at once.
+double lockedRefreshInterval(std::vector<double> intervalsMs);
+// Refuses flip counts that measureRefresh cannot judge or would take hours over.
+void checkMeasuredFlips(int flips);
+
 // The pacing and frame statistics of a canvas, kept apart from OpenGL so that any
-// clock can drive them.
+// clock can drive them. A swap callable swaps the buffers and returns nothing, or
+// the std::optional<Clock> of the platform's own presentation stamp.
 class FrameTiming {
 public:
     // Statistics zero, switches off, unarmed, both swap stamps taken now. The frame
@@ -41,17 +53,56 @@ public:
     void waitForSwap() const;
     // The swap of a flip: waits until it is due, stamps its start right before the
     // swap, swaps, and records.
+    // Returns the frame's onset.
     template <typename Swap>
-    void swapWhenDue(int frames, Swap swap) {
+    Clock swapWhenDue(int frames, Swap swap) {
         waitForSwap();
         lastSwapStart.update();
-        swap();
-        recordSwap(frames);
+        const std::optional<Clock> presented = swapFor(swap);
+        recordSwap(frames, presented);
+        return lastOnset;
     }
-    // The bookkeeping right after a swap: interval, and with counting on the
-    // dropped frames; the first counted swap only arms the counting. The totals
+    // The bookkeeping right after a swap: its end, the onset (the presentation stamp
+    // where there is one, else the end), the recorded interval, and with counting on
+    // the dropped frames; the first counted swap only arms the counting. The totals
     // saturate rather than wrap.
-    void recordSwap(int frames);
+    void recordSwap(int frames, std::optional<Clock> presented = std::nullopt);
+
+    // Switching on starts a new log of the intervals between consecutive onsets, in
+    // milliseconds, one per swap, the first measured from the swap before; switching
+    // off keeps the log.
+    void recordFrameIntervals(bool on);
+    const std::vector<double>& frameIntervals() const { return intervals_; }
+    // The frame count of each recorded swap.
+    const std::vector<int>& frameIntervalFrames() const { return intervalFrames_; }
+
+    // Swaps one frame, then `flips` more at once, each returning when the display lets
+    // it, and judges the intervals (lockedRefreshInterval). Locked: the frame duration
+    // becomes their median and the rate is returned and kept in measuredRefreshRate;
+    // otherwise 0.0 and nothing changes. Statistics and the interval log stay; the
+    // swap stamps follow the blank frames, which were shown for one period each.
+    template <typename Swap>
+    double measureRefresh(int flips, Swap swap) {
+        checkMeasuredFlips(flips);
+        std::vector<double> intervals(static_cast<std::size_t>(flips));
+        lastSwapStart.update();
+        Clock previous = swapFor(swap).value_or(Clock());
+        for (double& interval : intervals) {
+            lastSwapStart.update();
+            const std::optional<Clock> presented = swapFor(swap);
+            lastSwapEnd.update();
+            lastOnset = presented.value_or(lastSwapEnd);
+            interval = (lastOnset - previous).milliseconds();
+            previous = lastOnset;
+        }
+        lastFlipFrames = 1;
+        const double median = lockedRefreshInterval(std::move(intervals));
+        if (median <= 0.0)
+            return 0.0;
+        frameDuration = median;
+        measuredRefreshRate = 1000.0 / median;
+        return measuredRefreshRate;
+    }
 
     int framesRequested = 0;
     int framesDropped = 0;
@@ -69,6 +120,25 @@ public:
     int requestedTotal = 0;
     int droppedTotal = 0;
     int droppedLast = 0;
+    Clock lastOnset;
+    double measuredRefreshRate = 0.0; // 0: never measured, or no retrace found
+
+private:
+    template <typename Swap>
+    static std::optional<Clock> swapFor(Swap& swap) {
+        if constexpr (std::is_void_v<decltype(swap())>) {
+            swap();
+            return std::nullopt;
+        } else {
+            return swap();
+        }
+    }
+
+    // Reserved ahead; grown only after a swap has been stamped.
+    static constexpr std::size_t intervalReserve = 4096;
+    bool recording_ = false;
+    std::vector<double> intervals_;
+    std::vector<int> intervalFrames_;
 };
 
 } // namespace Stimulark

@@ -89,6 +89,31 @@ bool Keyboard::query(int code, int state) {
     return answer;
 }
 
+bool Keyboard::nextEvent(KeyEvent& event) {
+    Platform& host = platform();
+    host.pumpInputEvents();
+    KeyRecord record;
+    if (!host.keyLog().pop(record))
+        return false;
+    int code = -1;
+    for (std::size_t c = 0; c < keyCodes.size() && code < 0; ++c)
+        if (keyCodes[c] == record.virtualKey)
+            code = static_cast<int>(c);
+    event = KeyEvent{code, record.pressed, Clock(record.ticks)};
+    return true;
+}
+
+// The moment is taken before the window system is asked, so that what was waiting
+// there is forgotten too, while anything stamped later stays.
+void Keyboard::clearEvents() {
+    const Clock now;
+    Platform& host = platform();
+    host.pumpInputEvents();
+    host.keyLog().forgetBefore(now.ticks);
+}
+
+int Keyboard::lostEvents() { return platform().keyLog().lost(); }
+
 MouseCoordinate::operator int() const {
     refreshMouse();
     return value;
@@ -123,6 +148,25 @@ bool Mouse::pushed(int button) {
 bool Mouse::held(int button) {
     return isButton(button) && buttons[HELD][button] != 0;
 }
+
+bool Mouse::nextEvent(ButtonEvent& event) {
+    Platform& host = platform();
+    host.pumpInputEvents();
+    ButtonRecord record;
+    if (!host.buttonLog().pop(record))
+        return false;
+    event = ButtonEvent{record.button, record.pressed, record.x, record.y, Clock(record.ticks)};
+    return true;
+}
+
+void Mouse::clearEvents() {
+    const Clock now;
+    Platform& host = platform();
+    host.pumpInputEvents();
+    host.buttonLog().forgetBefore(now.ticks);
+}
+
+int Mouse::lostEvents() { return platform().buttonLog().lost(); }
 
 void resetMouse() {
     for (auto& row : Mouse::buttons)

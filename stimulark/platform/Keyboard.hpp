@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stimulark/platform/Clock.hpp"
+
 #include <array>
 #include <cstdint>
 
@@ -42,12 +44,31 @@ enum KeyState : int {
     RELEASED = 3,
 };
 
+// A key press or release with the moment it happened. `code` is the first key code
+// whose virtual key matches, or -1 for a key outside the table.
+struct KeyEvent {
+    int code;
+    bool pressed;
+    Clock time;
+};
+
 class Keyboard {
 public:
     // Pumps one window message, then answers bit 7 of the key's byte in the row;
     // every row but PRESSED forgets what it answered. Codes and states outside the
     // tables answer false.
     static bool query(int code, int state);
+
+    // The oldest unread press or release, after taking every input event waiting in
+    // the window system; false when there is none. Repeats are not recorded. Leaves
+    // the window messages that query works through alone.
+    static bool nextEvent(KeyEvent& event);
+    // Forgets every event stamped before the call, also those still waiting in the
+    // window system, and the count of lost events: call it at stimulus onset.
+    static void clearEvents();
+    // Events pushed out of the full log (the oldest go first) since the last
+    // clearEvents.
+    static int lostEvents();
 
     static std::array<std::uint32_t, 256> keyCodes;                 // KeyCode -> virtual key
     static std::array<std::array<std::uint8_t, 256>, 4> keyStates; // KeyState x virtual key
@@ -57,6 +78,16 @@ void resetKeyboard();
 void refreshKeyboard();
 
 enum MouseButton : int { LEFT_BUTTON = 0, RIGHT_BUTTON = 1, MIDDLE_BUTTON = 2 };
+
+// A mouse button press or release, where the pointer stood (canvas pixels, as
+// Mouse::x and Mouse::y) and when it happened.
+struct ButtonEvent {
+    int button;
+    bool pressed;
+    int x;
+    int y;
+    Clock time;
+};
 enum MouseButtonRow : int { HELD = 0, PREVIOUSLY_HELD = 1, BUTTON_PUSHED = 2, BUTTON_RELEASED = 3 };
 
 // One pointer coordinate; reading it refreshes the pointer position first.
@@ -79,6 +110,11 @@ public:
     // True once per press of the button since the last such query.
     static bool pushed(int button);
     static bool held(int button);
+
+    // As Keyboard's events, for the three buttons.
+    static bool nextEvent(ButtonEvent& event);
+    static void clearEvents();
+    static int lostEvents();
 };
 
 void resetMouse();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stimulark/platform/EventLog.hpp"
 #include "stimulark/platform/Messages.hpp"
 
 #include <array>
@@ -109,6 +110,19 @@ public:
     const std::array<std::uint8_t, 256>& keyboardState() const { return keys_; }
     virtual ScreenPoint cursorPosition() = 0;
 
+    // Timestamped input, kept apart from the message queue: every key press and
+    // release (no repeats) and every press and release of the three mouse buttons,
+    // logged when the backend takes it from the window system, stamped as close to
+    // the moment the window system received it as the backend can tell.
+    static constexpr std::size_t inputLogCapacity = 1024;
+    using KeyLog = EventLog<KeyRecord, inputLogCapacity>;
+    using ButtonLog = EventLog<ButtonRecord, inputLogCapacity>;
+    // Takes every input event waiting in the window system into the logs, leaving
+    // the message queue as it is.
+    virtual void pumpInputEvents() = 0;
+    KeyLog& keyLog() { return keyLog_; }
+    ButtonLog& buttonLog() { return buttonLog_; }
+
     // Display, window and rendering context.
     virtual DisplayMode currentDisplayMode() = 0;
     virtual int changeDisplayMode(const DisplayMode* mode, std::uint32_t flags) = 0;
@@ -125,6 +139,17 @@ public:
     virtual bool makeCurrent(WindowHandle window, ContextHandle context) = 0;
     virtual void deleteContext(ContextHandle context) = 0;
     virtual void swapBuffers(WindowHandle window) = 0;
+    // Swaps in step with the display's retrace (1) or not (0), for the window's
+    // current context; true when the platform accepted the request, which does not
+    // mean that the display has a retrace.
+    virtual bool setSwapInterval(WindowHandle window, int interval) = 0;
+    // The setting in force: 1 synchronised, 0 not, -1 adaptive.
+    virtual int swapInterval(WindowHandle window) = 0;
+    // Where the platform can tell when the frame of the swap that just returned was
+    // shown, that moment in counter ticks; onsetSource names what a frame's onset is
+    // then taken from.
+    virtual bool presentationTime(WindowHandle, std::int64_t&) { return false; }
+    virtual const char* onsetSource(WindowHandle) { return "swap completion"; }
     virtual bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) = 0;       // 3 x 256
     virtual bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) = 0; // 3 x 256
 
@@ -161,6 +186,8 @@ private:
     std::array<std::uint8_t, 256> keys_{};
     std::array<ClassEntry, 8> classes_{};
     std::array<WindowEntry, 8> windows_{};
+    KeyLog keyLog_;
+    ButtonLog buttonLog_;
 };
 
 // The platform in use: the SDL backend unless a test installed another.

@@ -91,6 +91,41 @@ bool ScriptedPlatform::setGammaRamp(WindowHandle, const std::uint16_t* ramp) {
     return true;
 }
 
+void ScriptedPlatform::swapBuffers(WindowHandle) {
+    ++swaps;
+    if (retracePeriod <= 0 || swapIntervalSetting == 0)
+        return;
+    lastRetrace = (counter / retracePeriod + 1) * retracePeriod;
+    counter = lastRetrace;
+}
+
+bool ScriptedPlatform::setSwapInterval(WindowHandle, int interval) {
+    if (refuseSwapInterval)
+        return false;
+    swapIntervalSetting = interval;
+    return true;
+}
+
+bool ScriptedPlatform::presentationTime(WindowHandle, std::int64_t& ticks) {
+    if (!reportsPresentation || retracePeriod <= 0 || swapIntervalSetting == 0)
+        return false;
+    ticks = lastRetrace;
+    return true;
+}
+
+const char* ScriptedPlatform::onsetSource(WindowHandle) {
+    return reportsPresentation && retracePeriod > 0 ? "simulated retrace" : "swap completion";
+}
+
+void ScriptedPlatform::pumpInputEvents() {
+    for (const KeyRecord& key : pendingKeys)
+        keyLog().push(key);
+    for (const ButtonRecord& button : pendingButtons)
+        buttonLog().push(button);
+    pendingKeys.clear();
+    pendingButtons.clear();
+}
+
 void ScriptedPlatform::queueKey(std::uint8_t virtualKey, bool down, bool alt) {
     Message message;
     message.code = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);

@@ -40,7 +40,14 @@ public:
     ContextHandle createContext(WindowHandle window) override;
     bool makeCurrent(WindowHandle window, ContextHandle context) override;
     void deleteContext(ContextHandle context) override;
-    void swapBuffers(WindowHandle) override { ++swaps; }
+    // With a retrace period and a swap interval of 1, a swap returns at the next
+    // multiple of the period on the counter, as a display's retrace would make it.
+    void swapBuffers(WindowHandle) override;
+    bool setSwapInterval(WindowHandle, int interval) override;
+    int swapInterval(WindowHandle) override { return swapIntervalSetting; }
+    bool presentationTime(WindowHandle, std::int64_t& ticks) override;
+    const char* onsetSource(WindowHandle) override;
+    void pumpInputEvents() override;
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
 
@@ -48,6 +55,15 @@ public:
     void queue(const Message& message) { postMessage(message); }
     void queueKey(std::uint8_t virtualKey, bool down, bool alt = false);
     void setKey(std::uint8_t virtualKey, std::uint8_t value) { setKeyByte(virtualKey, value); }
+    // Input waiting in the "window system" until the next pump takes it into the logs.
+    std::vector<KeyRecord> pendingKeys;
+    std::vector<ButtonRecord> pendingButtons;
+
+    std::int64_t retracePeriod = 0; // counter ticks; 0: no retrace
+    int swapIntervalSetting = 1;
+    bool refuseSwapInterval = false;
+    bool reportsPresentation = false; // onsets from the retrace instead of the swap's return
+    std::int64_t lastRetrace = 0;
 
     std::int64_t frequency = 1'000'000'000;
     std::int64_t counter = 0;
@@ -81,7 +97,7 @@ public:
     int gammaWrites = 0;
 
 protected:
-    void pollEvents() override {}
+    void pollEvents() override { pumpInputEvents(); }
     WindowHandle createNativeWindow(std::uint32_t, const char*, std::uint32_t, int, int, int, int) override;
     void destroyNativeWindow(WindowHandle) override { --openWindows; }
 

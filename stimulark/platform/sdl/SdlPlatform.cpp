@@ -2,6 +2,7 @@
 
 #include "stimulark/platform/sdl/SdlKeyTable.hpp"
 #include "stimulark/platform/sdl/SdlState.hpp"
+#include "stimulark/platform/sdl/SdlX11Events.hpp"
 
 #include <pwd.h>
 #include <sys/resource.h>
@@ -31,6 +32,20 @@ std::intptr_t packPoint(int x, int y) {
                                       ((static_cast<std::uint32_t>(y) & 0xFFFF) << 16));
 }
 
+int watchInput(void* platform, SDL_Event* event) {
+    static_cast<SdlPlatform*>(platform)->logInput(*event);
+    return 1;
+}
+
+int buttonIndex(Uint8 button) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    default: return -1;
+    }
+}
+
 } // namespace
 
 SdlPlatform::SdlPlatform() : state_(std::make_unique<SdlPlatformState>()) {}
@@ -38,6 +53,7 @@ SdlPlatform::SdlPlatform() : state_(std::make_unique<SdlPlatformState>()) {}
 SdlPlatform::~SdlPlatform() {
     if (state_->video != SdlVideo::up)
         return;
+    SDL_DelEventWatch(watchInput, this);
     for (auto& record : state_->contexts)
         if (record.context)
             SDL_GL_DeleteContext(record.context);
@@ -80,6 +96,11 @@ bool SdlPlatform::displayAvailable() {
     SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
     const char* driver = SDL_GetCurrentVideoDriver();
     state_->onX11 = driver && std::strcmp(driver, "x11") == 0;
+    // On X11 the native event, which carries the server's time, arrives as a system
+    // event right before SDL's own; input is logged as SDL queues it.
+    if (state_->onX11)
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    SDL_AddEventWatch(watchInput, this);
     state_->video = SdlVideo::up;
     return true;
 }
@@ -225,6 +246,55 @@ void SdlPlatform::pollEvents() {
         }
         queueMessage(message);
     }
+}
+
+void SdlPlatform::pumpInputEvents() {
+    if (displayAvailable())
+        SDL_PumpEvents();
+}
+
+void SdlPlatform::logInput(const SDL_Event& event) {
+    if (event.type == SDL_SYSWMEVENT) {
+        state_->serverTimePending = x11InputTime(event.syswm.msg, state_->serverTime);
+        return;
+    }
+    if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP && event.type != SDL_MOUSEBUTTONDOWN &&
+        event.type != SDL_MOUSEBUTTONUP)
+        return;
+    const std::int64_t now = counterValue();
+    std::int64_t ticks = now;
+    if (state_->serverTimePending) {
+        const std::int64_t server = serverTimeToMonotonic(state_->serverTime, now);
+        ticks = server >= 0 ? server : now;
+        state_->serverTimePending = false;
+    }
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+        if (event.key.repeat)
+            return;
+        const bool down = event.type == SDL_KEYDOWN;
+        const auto scancode = static_cast<std::size_t>(event.key.keysym.scancode);
+        std::uint8_t virtualKey = translateKey(event.key.keysym.scancode, event.key.keysym.sym).virtualKey;
+        if (scancode < state_->loggedAs.size()) {
+            std::uint8_t& held = state_->loggedAs[scancode];
+            if (!down && held != 0)
+                virtualKey = held;
+            held = down ? virtualKey : 0;
+        }
+        if (virtualKey != 0)
+            keyLog().push(KeyRecord{virtualKey, down, ticks});
+        return;
+    }
+    const int button = buttonIndex(event.button.button);
+    if (button < 0)
+        return;
+    int x = event.button.x, y = event.button.y;
+    if (SDL_Window* window = SDL_GetWindowFromID(event.button.windowID)) {
+        int windowX = 0, windowY = 0;
+        SDL_GetWindowPosition(window, &windowX, &windowY);
+        x += windowX;
+        y += windowY;
+    }
+    buttonLog().push(ButtonRecord{button, event.type == SDL_MOUSEBUTTONDOWN, x, y, ticks});
 }
 
 // While one of our windows has the pointer, SDL's record of it is exact and costs

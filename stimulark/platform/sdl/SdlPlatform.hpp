@@ -4,6 +4,8 @@
 
 #include <memory>
 
+union SDL_Event;
+
 namespace Stimulark {
 
 struct SdlPlatformState;
@@ -37,6 +39,9 @@ public:
     bool makeCurrent(WindowHandle window, ContextHandle context) override;
     void deleteContext(ContextHandle context) override;
     void swapBuffers(WindowHandle window) override;
+    bool setSwapInterval(WindowHandle window, int interval) override;
+    int swapInterval(WindowHandle window) override;
+    void pumpInputEvents() override;
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
 
@@ -51,6 +56,9 @@ public:
     virtual void showMessageBox(const char* caption, const char* text);
     // SDL's id of the window behind a handle (0: none), for tests that feed SDL events.
     std::uint32_t nativeWindowId(WindowHandle window) const;
+    // Logs a key or button event as SDL queues it, so that its stamp is taken when
+    // the event leaves the window system, not when the program reads it.
+    void logInput(const SDL_Event& event);
 
 private:
     std::unique_ptr<SdlPlatformState> state_;

@@ -40,6 +40,11 @@ struct SdlPlatformState {
     // The virtual key each held key went down as, so that its release matches even
     // when the layout changed in between.
     std::array<std::uint8_t, SDL_NUM_SCANCODES> heldAs{};
+    // The same for the input log, which sees each key before the message queue does.
+    std::array<std::uint8_t, SDL_NUM_SCANCODES> loggedAs{};
+    // The X server's time of the key or button event SDL is about to queue.
+    std::uint32_t serverTime = 0;
+    bool serverTimePending = false;
     // Handles are slot + 1, so 0 stays "none".
     std::array<SdlWindowRecord, 8> windows{};
     std::array<SdlContextRecord, 16> contexts{};

@@ -165,6 +165,17 @@ void SdlPlatform::swapBuffers(WindowHandle window) {
         SDL_GL_SwapWindow(native);
 }
 
+// Applies to the context current on the thread, which is the window's own while a
+// canvas draws.
+bool SdlPlatform::setSwapInterval(WindowHandle window, int interval) {
+    return state_->sdlWindow(window) != nullptr && SDL_GL_GetCurrentContext() != nullptr &&
+           SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+int SdlPlatform::swapInterval(WindowHandle window) {
+    return state_->sdlWindow(window) != nullptr ? SDL_GL_GetSwapInterval() : 0;
+}
+
 bool SdlPlatform::getGammaRamp(WindowHandle window, std::uint16_t* ramp) {
     SDL_Window* native = state_->sdlWindow(window);
     return native && ramp && SDL_GetWindowGammaRamp(native, ramp, ramp + 256, ramp + 512) == 0;

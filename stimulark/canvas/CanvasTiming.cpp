@@ -1,0 +1,70 @@
+#include "stimulark/canvas/Canvas.hpp"
+
+#include "stimulark/app/Exception.hpp"
+#include "stimulark/canvas/APICanvasProperties.hpp"
+#include "stimulark/image/Image.hpp"
+
+#include <GL/gl.h>
+
+namespace Stimulark {
+
+void Canvas::refuseWithoutWindow() {
+    throw Exception(typeid(Canvas), "NO CANVAS", "There is no open canvas to draw on.");
+}
+
+std::optional<Clock> Canvas::swapAndAskPresentation() {
+    api->swapBuffers();
+    std::int64_t ticks = 0;
+    if (platform().presentationTime(api->window, ticks))
+        return Clock(ticks);
+    return std::nullopt;
+}
+
+const char* Canvas::onsetSource() const {
+    return platform().onsetSource(api != nullptr ? api->window : 0);
+}
+
+bool Canvas::setSwapInterval(int interval) {
+    if ((interval != 0 && interval != 1) || !hasWindow)
+        return false;
+    return platform().setSwapInterval(api->window, interval);
+}
+
+double Canvas::measureRefreshRate(int flips) {
+    if (!hasWindow)
+        refuseWithoutWindow();
+    checkMeasuredFlips(flips);
+    Platform& host = platform();
+    const int previous = host.swapInterval(api->window);
+    const bool changed = previous != 1 && host.setSwapInterval(api->window, 1);
+    struct Restore {
+        Platform& host;
+        WindowHandle window;
+        int interval;
+        bool changed;
+        ~Restore() {
+            if (changed)
+                host.setSwapInterval(window, interval);
+        }
+    } restore{host, api->window, previous, changed};
+    return measureRefresh(flips, [this] {
+        clear(clearColor, BACK_BUFFER);
+        return swapAndAskPresentation();
+    });
+}
+
+void Canvas::capture(Image& image) {
+    if (!hasWindow)
+        refuseWithoutWindow();
+    image.release();
+    image.set(width, height, RGB, BYTE);
+    // The image's rows are bottom-up and 4-byte aligned, exactly as GL packs them.
+    glPixelStorei(GL_PACK_ALIGNMENT, BITMAP_ALIGNMENT);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.byteBitmap);
+}
+
+} // namespace Stimulark
