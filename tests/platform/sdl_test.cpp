@@ -1,9 +1,12 @@
 #include "stimulark/platform/ApplicationProperties.hpp"
 #include "stimulark/platform/Keyboard.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
+#include "stimulark/platform/sdl/SdlX11Events.hpp"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+// After GoogleTest, whose names X11's macros (None, Bool) would break.
+#include <SDL2/SDL_syswm.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -142,6 +145,48 @@ TEST(SdlNotificationDeathTest, WriteOneLineAndShowABoxOnlyWhereItCanBeSeenAndIsW
         EXPECT_EXIT(notifyAndExitWithTheBoxes(route, display), testing::ExitedWithCode(boxes),
                     "^Stimulark Notification: Stimulark::Canvas \\[API\\] Failed\\.\n$")
             << "route '" << route << "', display " << display;
+}
+
+// Key and button events are logged as SDL queues them, before and apart from the messages: no repeats, no other
+// buttons. A key whose X event came first carries the server's time; one without it, the time it was pumped.
+TEST_F(Sdl, InputIsLoggedAsQueuedWithTheServersTimeWhereItCameFirst) {
+    openWindow(64, 48);
+    const Clock before;
+    SDL_SysWMmsg native{};
+    native.subsystem = SDL_SYSWM_X11;
+    native.msg.x11.event.type = KeyPress;
+    native.msg.x11.event.xkey.time = static_cast<Time>(before.ticks / 1'000'000 - 20); // 20 ms ago
+    SDL_Event system{};
+    system.syswm = {SDL_SYSWMEVENT, 0, &native};
+    push({system, key(SDL_SCANCODE_F, true, KMOD_NONE, 0, SDLK_f), key(SDL_SCANCODE_F, true, KMOD_NONE, 1, SDLK_f),
+          key(SDL_SCANCODE_F, false, KMOD_NONE, 0, SDLK_f), button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1),
+          button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE)});
+    const Clock after;
+    EXPECT_EQ(sdl().queuedMessages(), 0u) << "nothing taken into the message queue";
+    KeyRecord press, release, none;
+    ASSERT_TRUE(sdl().keyLog().pop(press) && sdl().keyLog().pop(release));
+    EXPECT_FALSE(sdl().keyLog().pop(none)) << "the repeat is not logged";
+    EXPECT_EQ((std::array{int{press.virtualKey}, int{press.pressed}, int{release.virtualKey}, int{release.pressed}}),
+              (std::array{0x46, 1, 0x46, 0}));
+    EXPECT_NEAR((before - Clock(press.ticks)).milliseconds(), 20.0, 1.0) << "the server's time";
+    EXPECT_TRUE(release.ticks >= before.ticks && release.ticks <= after.ticks) << "pumped now";
+    ButtonRecord button;
+    ASSERT_TRUE(sdl().buttonLog().pop(button));
+    EXPECT_EQ((std::array{button.button, int{button.pressed}, button.x, button.y}), (std::array{2, 1, 12, 34}));
+    EXPECT_FALSE(sdl().buttonLog().pop(button)) << "X1 is no button of the toolkit";
+}
+
+// The server's 32-bit milliseconds are placed on the monotonic clock across a wrap; stamps from the future or
+// more than ten minutes old are not the same clock.
+TEST(ServerTime, LandsInTheMiddleOfItsMillisecondNeverAfterNowAndRefusesOtherClocks) {
+    constexpr std::int64_t ms = 1'000'000;
+    EXPECT_EQ(serverTimeToMonotonic(4990, 5000 * ms + ms / 5), 4990 * ms + ms / 2);
+    EXPECT_EQ(serverTimeToMonotonic(5000, 5000 * ms + ms / 5), 5000 * ms + ms / 5);
+    const std::int64_t wrapped = (std::int64_t{1} << 32) + 10;
+    EXPECT_EQ(serverTimeToMonotonic(0xFFFFFFFBu, wrapped * ms), (wrapped - 15) * ms + ms / 2);
+    for (const auto& [server, now] : {std::pair<std::uint32_t, std::int64_t>{5001, 5000 * ms}, {0, 600'001 * ms},
+                                      {4'294'967'000u, 100 * ms}})
+        EXPECT_EQ(serverTimeToMonotonic(server, now), -1) << server << " at " << now / ms << " ms";
 }
 
 // Drawing in the closest format this display has (no 32 depth bits) and the pointer over a window of ours are

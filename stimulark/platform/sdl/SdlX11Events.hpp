@@ -1,8 +1,8 @@
 #pragma once
 
-#include <SDL.h>
-
 #include <cstdint>
+
+struct SDL_SysWMmsg;
 
 namespace Stimulark {
 
