@@ -2,6 +2,8 @@
 
 #include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/APICanvasProperties.hpp"
+#include "stimulark/canvas/FrameIntervalFiles.hpp"
+#include "stimulark/file/File.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <GL/gl.h>
@@ -65,6 +67,14 @@ void Canvas::capture(Image& image) {
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.byteBitmap);
+}
+
+void Canvas::saveFrameIntervals(const std::string& path) const {
+    writeFrameIntervalsCsv(File::decodePath(path), frameIntervals(), frameIntervalFrames(), frameDuration);
+}
+
+void Canvas::plotFrameIntervals(const std::string& path) const {
+    plotFrameIntervalsPng(File::decodePath(path), frameIntervals(), frameDuration);
 }
 
 } // namespace Stimulark

@@ -1,6 +1,7 @@
 // The demo and the README's example program, run for real on the 1024 x 768 X display, driven with
 // xdotool and judged from screenshots, their standard error and their exit codes. Every wait is bounded.
 
+#include "stimulark/image/Image.hpp"
 #include "support/Screen.hpp"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,11 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <regex>
+#include <sstream>
 #include <tuple>
 #include <unistd.h>
+#include <vector>
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -47,15 +51,21 @@ public:
         std::filesystem::remove_all(folder, ignored);
     }
 
-    void start(const std::string& executable, const char* display = nullptr) {
-        const std::string errPath = (folder / "stderr.txt").string();
+    void start(const std::string& executable, const char* display = nullptr, std::vector<std::string> arguments = {}) {
+        const std::string errPath = (folder / "stderr.txt").string(), outPath = (folder / "stdout.txt").string();
+        arguments.insert(arguments.begin(), executable);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+            ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
             ::setenv("STIMULARK_NOTIFICATIONS", "stderr", 1);
             if (display)
                 ::setenv("DISPLAY", display, 1);
-            ::execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+            ::execv(executable.c_str(), argv.data());
             ::_exit(127);
         }
         if (pid_ < 0)
@@ -72,8 +82,10 @@ public:
         return code_;
     }
 
-    std::string err() const {
-        std::ifstream file(folder / "stderr.txt");
+    std::string err() const { return read("stderr.txt"); }
+    std::string out() const { return read("stdout.txt"); }
+    std::string read(const char* name) const {
+        std::ifstream file(folder / name);
         return {std::istreambuf_iterator<char>(file), {}};
     }
 
@@ -149,9 +161,10 @@ double turnWithPointerAt(int x, int y, double enough) {
     return total;
 }
 
+// Asked to, the demo writes the interval between every two of its frames and their plot when Escape ends it.
 TEST(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscapeOrAtOnceWithExitCode1OnAltF4) {
     Program run, again;
-    run.start(GYRDEX_EXECUTABLE);
+    run.start(GYRDEX_EXECUTABLE, nullptr, {"--frame-intervals", run.folder.string()});
     const PixelBlock first = waitForScreen(run, demoShown);
     ASSERT_TRUE(demoShown(first)) << run.err();
     // The instruction line: white glyphs 7 rows high standing on row 100, from x 100 over the 223 pixels its
@@ -172,6 +185,15 @@ TEST(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscapeOrAtOnceWithExitCode1O
     xdotool("key Escape");
     EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
     EXPECT_EQ(run.err(), "");
+    std::istringstream csv(run.read("frame-intervals.csv"));
+    std::string line;
+    int rows = 0;
+    for (std::getline(csv, line); std::getline(csv, line); ++rows)
+        ASSERT_TRUE(std::regex_match(line, std::regex(std::to_string(rows + 1) + R"(,\d+\.\d{3},1,-?\d+)"))) << line;
+    EXPECT_GT(rows, 60) << "a frame at least every 20 s / 60 of the run";
+    Stimulark::Image plot;
+    plot.load((run.folder / "frame-intervals.png").string());
+    EXPECT_GT(plot.width * plot.height, 0);
 
     again.start(GYRDEX_EXECUTABLE);
     ASSERT_TRUE(demoShown(waitForScreen(again, demoShown))) << again.err();
@@ -204,6 +226,28 @@ TEST(DemoFailure, MissingOrNotPngPictureAndUnreachableDisplayAreNotifiedAndThePr
         EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
         EXPECT_NE(run.err().find("Stimulark Notification: " + notification + "\n"), std::string::npos) << run.err();
     }
+}
+
+// Each trial's square is answered with F about 0.9 s after the last answer; each line holds a time from the
+// square's onset to the press, which is shorter than the whole trial and never negative.
+TEST(ReadmeExample, ReactionTimesAreTakenFromTheSquaresOnsetToThePress) {
+    Program run;
+    run.start(REACTION_EXECUTABLE);
+    waitForScreen(run, [](const PixelBlock& s) { return isWhite(s.at(511, 383)); });
+    for (int trial = 0; trial < 5 && !run.exitCode(900ms); ++trial)
+        xdotool("key f");
+    ASSERT_EQ(run.exitCode(startLimit), std::optional<int>(0)) << run.err();
+    std::istringstream csv(run.out());
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "trial,key,reaction_ms");
+    int trials = 0;
+    for (std::smatch match; std::getline(csv, line); ++trials) {
+        ASSERT_TRUE(std::regex_match(line, match, std::regex(R"((\d),F,(\d+\.\d))"))) << line;
+        EXPECT_EQ(std::stoi(match[1]), trials + 1);
+        EXPECT_TRUE(std::stod(match[2]) > 0.0 && std::stod(match[2]) < 900.0) << line;
+    }
+    EXPECT_EQ(trials, 5);
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {
