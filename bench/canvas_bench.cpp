@@ -127,4 +127,22 @@ void BM_FrameLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The bookkeeping right after a swap, without (0) and with (1) the frame-interval log:
+// what recording adds to every flip, and the allocations it makes (the log doubles
+// its reserve, after the swap's stamps, whenever it fills).
+void BM_RecordSwap(benchmark::State& state) {
+    Clock::initializeFrequency();
+    FrameTiming timing;
+    timing.resetFrameStatistics();
+    timing.frameDuration = 1000.0 / 60.0;
+    timing.countFrames = true;
+    timing.recordFrameIntervals(state.range(0) != 0);
+    const long before = allocations.load();
+    for (auto _ : state)
+        timing.recordSwap(1);
+    state.counters["allocs"] = static_cast<double>(allocations.load() - before);
+    state.counters["logged"] = static_cast<double>(timing.frameIntervals().size());
+}
+BENCHMARK(BM_RecordSwap)->Arg(0)->Arg(1);
+
 } // namespace
