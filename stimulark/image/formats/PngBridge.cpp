@@ -108,8 +108,6 @@ png_bytepp pngRowPointers(std::uint8_t* bitmap, int lineBytes, int height) {
 
 PNG_BRIDGE::~PNG_BRIDGE() {
     destroyStructs();
-    discardTemporary();
-    closeTarget();
     close();
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 namespace Stimulark::IMAGE_FORMATS {
 
@@ -34,7 +33,7 @@ struct PngReadLimits {
 // regular file with other hard links is rewritten in place once the new
 // picture is complete, so that every name shows it. A FIFO or a character
 // device is written straight through; a FIFO without a reader is refused at
-// once. Other kinds of files are refused.
+// once. Other kinds of files are refused. The file handling is SafeFileWriter's.
 class PNG_BRIDGE : public IMAGE_FORMAT {
 public:
     // The largest picture a file may decode to (PNG_BRIDGE::readLimits). Images made
@@ -70,14 +69,7 @@ private:
     void readHeader();
     void readPixels(Image& image);
     void writeHeader();
-    void writePixels(Image& image);
-
-    void openTarget(const char* path);
-    void openTemporary();
-    void commit();
-    void copyIntoTarget();
-    void discardTemporary();
-    void closeTarget();
+    void writePixels(Image& image, std::FILE* output);
     void destroyStructs();
     [[noreturn]] void failReading();
     [[noreturn]] void failWriting();
@@ -89,12 +81,6 @@ private:
     bool readingRows = false;
     std::size_t bytesAfterRows = 0;
     bool stoppedAfterRows = false;
-    // Saving: the file the path leads to, open when it exists, and how it is written.
-    std::string targetPath;
-    int target = -1;
-    bool throughTarget = false;
-    bool inPlace = false;
-    std::string temporaryPath;
 };
 
 } // namespace Stimulark::IMAGE_FORMATS

@@ -1,0 +1,204 @@
+#include "stimulark/file/SafeFileWriter.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+namespace Stimulark {
+
+namespace {
+
+constexpr int LINK_HOPS = 40; // as many as the kernel follows
+
+// The path that a write through path lands on. Symbolic links are followed, relative
+// ones from their own folder, so that a link stays and its target is replaced.
+bool followLinks(std::string& path) {
+    for (int hop = 0; hop <= LINK_HOPS; ++hop) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return true;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length <= 0 || length == static_cast<ssize_t>(sizeof target))
+            return false;
+        const std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        path = next.front() == '/' || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+    }
+    return false;
+}
+
+// The replacement takes the replaced file's owner and group as far as the user may give
+// them away, then its mode (a change of owner clears the set-ID bits); set-ID bits are
+// never passed on to the saving user. A new file gets the mode that fopen would give
+// it: 0666 less the umask.
+void takeAttributes(int replacement, int replaced) {
+    struct stat status {};
+    if (replaced >= 0 && ::fstat(replaced, &status) == 0) {
+        if (::fchown(replacement, status.st_uid, status.st_gid) != 0 &&
+            ::fchown(replacement, static_cast<uid_t>(-1), status.st_gid) != 0)
+            status.st_mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        ::fchmod(replacement, status.st_mode & 07777);
+        return;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(replacement, 0666 & ~mask);
+}
+
+// Rewrites target with the contents of source. Space is reserved first, so that a full
+// disk shows before the old contents are touched.
+bool copyInto(int source, int target) {
+    const off_t size = ::lseek(source, 0, SEEK_END);
+    if (size <= 0)
+        return false;
+    if (::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+        return false;
+    char buffer[1 << 16];
+    for (off_t done = 0; done < size;) {
+        const auto wanted = static_cast<std::size_t>(std::min<off_t>(size - done, sizeof buffer));
+        const ssize_t got = ::pread(source, buffer, wanted, done);
+        if (got <= 0)
+            return false;
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t wrote = ::pwrite(target, buffer + put, static_cast<std::size_t>(got - put), done + put);
+            if (wrote <= 0)
+                return false;
+            put += wrote;
+        }
+        done += got;
+    }
+    return ::ftruncate(target, size) == 0 && ::fsync(target) == 0;
+}
+
+} // namespace
+
+// Opening what exists at the path checks the user's right to write it as the kernel
+// sees it. O_NONBLOCK refuses a FIFO without a reader at once instead of waiting; a
+// FIFO or a character device is then written through, anything but a regular file
+// refused.
+bool SafeFileWriter::open(const std::string& path) {
+    discard();
+    targetPath = path;
+    throughTarget = false;
+    inPlace = false;
+    if (targetPath.empty() || !followLinks(targetPath))
+        return false;
+    ignoreSignals();
+    target = ::open(targetPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (target < 0) {
+        if (errno == ENOENT && openTemporary())
+            return true;
+        discard();
+        return false;
+    }
+    struct stat status {};
+    const bool known = ::fstat(target, &status) == 0;
+    throughTarget = known && (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode));
+    inPlace = known && S_ISREG(status.st_mode) && status.st_nlink > 1;
+    if (known && S_ISREG(status.st_mode) && openTemporary())
+        return true;
+    if (throughTarget &&
+        ::fcntl(target, F_SETFL, ::fcntl(target, F_GETFL) & ~O_NONBLOCK) == 0 &&
+        (file = ::fdopen(target, "wb")) != nullptr) {
+        target = -1; // the stream owns it now
+        return true;
+    }
+    discard();
+    return false;
+}
+
+// Beside the file it stands in for, so that the rename stays within one file system;
+// its name tells which file it belongs to.
+bool SafeFileWriter::openTemporary() {
+    const std::size_t slash = targetPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : targetPath.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+    temporaryPath = folder + "." + name.substr(0, NAME_MAX - 8) + ".XXXXXX";
+    const int descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
+    if (descriptor < 0) {
+        temporaryPath.clear();
+        return false;
+    }
+    file = ::fdopen(descriptor, "wb");
+    if (!file)
+        ::close(descriptor);
+    return file != nullptr;
+}
+
+// Buffered write errors (a full disk) surface here, before the target changes. A FIFO
+// or a device cannot be synced and has nothing to replace.
+SafeFileWriter::Outcome SafeFileWriter::commit() {
+    if (!file) {
+        discard();
+        return Outcome::writeFailed;
+    }
+    const int descriptor = ::fileno(file);
+    bool written = std::ferror(file) == 0 && std::fflush(file) == 0 && (throughTarget || ::fsync(descriptor) == 0);
+    if (written && inPlace)
+        written = copyInto(descriptor, target);
+    else if (written && !throughTarget)
+        takeAttributes(descriptor, target);
+    written = std::fclose(file) == 0 && written;
+    file = nullptr;
+    closeTarget();
+    if (!written) {
+        discard();
+        return Outcome::writeFailed;
+    }
+    if (!throughTarget && !inPlace && std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
+        discard();
+        return Outcome::notReplaced;
+    }
+    if (!inPlace)
+        temporaryPath.clear(); // renamed: it is the file now
+    discard();
+    return Outcome::written;
+}
+
+void SafeFileWriter::discard() {
+    if (file)
+        std::fclose(file);
+    file = nullptr;
+    closeTarget();
+    removeTemporary();
+    restoreSignals();
+}
+
+void SafeFileWriter::closeTarget() {
+    if (target >= 0)
+        ::close(target);
+    target = -1;
+}
+
+void SafeFileWriter::removeTemporary() {
+    if (!temporaryPath.empty())
+        std::remove(temporaryPath.c_str());
+    temporaryPath.clear();
+}
+
+// Dispositions are process-wide, so they are changed for the write only.
+void SafeFileWriter::ignoreSignals() {
+    if (signalsIgnored)
+        return;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, &previousFileSize);
+    ::sigaction(SIGPIPE, &ignore, &previousPipe);
+    signalsIgnored = true;
+}
+
+void SafeFileWriter::restoreSignals() {
+    if (!signalsIgnored)
+        return;
+    ::sigaction(SIGXFSZ, &previousFileSize, nullptr);
+    ::sigaction(SIGPIPE, &previousPipe, nullptr);
+    signalsIgnored = false;
+}
+
+} // namespace Stimulark

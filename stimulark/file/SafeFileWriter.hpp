@@ -1,0 +1,60 @@
+#pragma once
+
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+
+namespace Stimulark {
+
+// Writes a file so that an existing one changes only once the new contents are
+// complete. Symbolic links are followed and their target written. A regular file
+// is replaced by renaming a complete temporary file (".<name>.XXXXXX" beside it)
+// over it, keeping its mode and, where permitted, its owner and group; a regular
+// file with other hard links is rewritten in place once the new contents are
+// complete, so that every name shows them. A FIFO or a character device is
+// written straight through; a FIFO without a reader is refused at once. Other
+// kinds of files are refused.
+//
+// SIGXFSZ and SIGPIPE are ignored from open until commit or discard, so that a
+// file-size limit or a vanished reader fails the write instead of ending the
+// program.
+class SafeFileWriter {
+public:
+    enum class Outcome { written, writeFailed, notReplaced };
+
+    SafeFileWriter() = default;
+    ~SafeFileWriter() { discard(); }
+    SafeFileWriter(const SafeFileWriter&) = delete;
+    SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+    // false, with nothing changed on the disk, when the path cannot be written.
+    bool open(const std::string& path);
+    // Where the contents go; owned by the writer. Null unless open succeeded.
+    std::FILE* stream() const { return file; }
+    // Puts the contents in place. writeFailed: a write, a flush or the sync failed;
+    // notReplaced: the complete file could not be renamed over the old one. Either
+    // way the old file is as it was and no temporary file is left.
+    Outcome commit();
+    // Drops what was written; harmless when nothing is open.
+    void discard();
+
+private:
+    bool openTemporary();
+    void closeTarget();
+    void removeTemporary();
+    void ignoreSignals();
+    void restoreSignals();
+
+    std::string targetPath;
+    std::string temporaryPath;
+    int target = -1; // the existing file, open while it exists
+    std::FILE* file = nullptr;
+    bool throughTarget = false;
+    bool inPlace = false;
+    bool signalsIgnored = false;
+    struct sigaction previousFileSize {};
+    struct sigaction previousPipe {};
+};
+
+} // namespace Stimulark
