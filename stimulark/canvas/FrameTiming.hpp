@@ -76,8 +76,9 @@ public:
     // The frame count of each recorded swap.
     const std::vector<int>& frameIntervalFrames() const { return intervalFrames_; }
 
-    // Swaps one frame, then `flips` more at once, each returning when the display lets
-    // it, and judges the intervals (lockedRefreshInterval). Locked: the frame duration
+    // Swaps a few unjudged frames (a window just shown takes some to settle), then
+    // `flips` more, each at once, returning when the display lets it, and judges the
+    // intervals (lockedRefreshInterval). Locked: the frame duration
     // becomes their median and the rate is returned and kept in measuredRefreshRate;
     // otherwise 0.0 and nothing changes. Statistics and the interval log stay; the
     // swap stamps follow the blank frames, which were shown for one period each.
@@ -85,8 +86,11 @@ public:
     double measureRefresh(int flips, Swap swap) {
         checkMeasuredFlips(flips);
         std::vector<double> intervals(static_cast<std::size_t>(flips));
-        lastSwapStart.update();
-        Clock previous = swapFor(swap).value_or(Clock());
+        Clock previous;
+        for (int i = 0; i < unjudgedSwaps; ++i) {
+            lastSwapStart.update();
+            previous = swapFor(swap).value_or(Clock());
+        }
         for (double& interval : intervals) {
             lastSwapStart.update();
             const std::optional<Clock> presented = swapFor(swap);
@@ -134,6 +138,7 @@ private:
         }
     }
 
+    static constexpr int unjudgedSwaps = 5;
     // Reserved ahead; grown only after a swap has been stamped.
     static constexpr std::size_t intervalReserve = 4096;
     bool recording_ = false;

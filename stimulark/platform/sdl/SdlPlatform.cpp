@@ -105,6 +105,16 @@ bool SdlPlatform::displayAvailable() {
     return true;
 }
 
+// On X11 a window is raised and focused by asking. On Wayland a window that is mapped
+// takes the focus anyway, and raising is an activation request, which sway 1.7 answers
+// by crashing once the window is destroyed.
+void SdlPlatform::raiseWindow(SDL_Window* window) {
+    if (!state_->onX11)
+        return;
+    SDL_RaiseWindow(window);
+    SDL_SetWindowInputFocus(window);
+}
+
 void SdlPlatform::setNormalPriority() { setpriority(PRIO_PROCESS, 0, 0); }
 
 std::uint64_t SdlPlatform::currentThreadId() { return static_cast<std::uint64_t>(gettid()); }
@@ -150,7 +160,7 @@ void SdlPlatform::showMessageBox(const char* caption, const char* text) {
     SDL_ShowCursor(cursor);
     for (std::size_t i = 0; i < hiddenCount; ++i) {
         SDL_ShowWindow(hidden[i]);
-        SDL_RaiseWindow(hidden[i]);
+        raiseWindow(hidden[i]);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 union SDL_Event;
+struct SDL_Window;
 
 namespace Stimulark {
 
@@ -61,6 +62,8 @@ public:
     void logInput(const SDL_Event& event);
 
 private:
+    void raiseWindow(SDL_Window* window);
+
     std::unique_ptr<SdlPlatformState> state_;
 };
 

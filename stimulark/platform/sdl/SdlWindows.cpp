@@ -96,8 +96,7 @@ void SdlPlatform::showWindow(WindowHandle window, int showCommand) {
         return;
     }
     SDL_ShowWindow(record->window);
-    SDL_RaiseWindow(record->window);
-    SDL_SetWindowInputFocus(record->window);
+    raiseWindow(record->window);
 }
 
 // On X11 a window's pixel format is fixed when the native window is made, so the
