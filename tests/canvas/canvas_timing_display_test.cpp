@@ -29,7 +29,6 @@ TEST_F(CanvasTiming, FlipsReturnTheirOnsetsAndWithoutARetraceNoRateIsMeasured) {
     for (const double interval : log)
         sum += interval;
     EXPECT_NEAR(sum, (canvas->lastOnset - first).milliseconds(), 1e-3) << "the intervals join onset to onset";
-    EXPECT_GE(log[2], 2 * canvas->frameDuration - 0.1) << "paced by the flip before: after flip(2), two periods";
 
     // Xvfb's GL offers no swap control, so even 0 and 1 are refused here; other values are refused everywhere.
     EXPECT_EQ((std::vector{canvas->setSwapInterval(2), canvas->setSwapInterval(-1)}), (std::vector{false, false}));
