@@ -74,7 +74,8 @@ TEST_F(CanvasTiming, CaptureHoldsTheBackBufferAsDrawn) {
 }
 
 // Keys and buttons made by the X server while the program waits in flip(3) keep the server's stamps: within a few
-// milliseconds of the injection, where stamps taken when the program next looks would be up to 50 ms late.
+// milliseconds of the injection (20 allow for a busy server), where stamps taken when the program next looks would
+// be 50 ms late.
 TEST_F(CanvasTiming, InjectedKeysAndButtonsArriveInOrderStampedWhenTheServerGotThem) {
     movePointer(321, 123);
     Keyboard::clearEvents();
@@ -96,14 +97,14 @@ TEST_F(CanvasTiming, InjectedKeysAndButtonsArriveInOrderStampedWhenTheServerGotT
         ASSERT_TRUE(Keyboard::nextEvent(event)) << "event " << i;
         EXPECT_EQ(std::pair(event.code, event.pressed), std::pair(codes[i / 2], i % 2 == 0)) << "event " << i;
         const double late = (event.time - sent[i]).milliseconds();
-        EXPECT_TRUE(late > -1.0 && late < 10.0) << "stamped " << late << " ms after the injection";
+        EXPECT_TRUE(late > -1.0 && late < 20.0) << "stamped " << late << " ms after the injection";
     }
     ButtonEvent button{};
     ASSERT_TRUE(Mouse::nextEvent(button));
     EXPECT_EQ(std::tuple(button.button, button.pressed, button.x, button.y),
               std::tuple(int{RIGHT_BUTTON}, true, 321, 123));
     const double late = (button.time - clicked).milliseconds();
-    EXPECT_TRUE(late > -1.0 && late < 10.0) << late << " ms";
+    EXPECT_TRUE(late > -1.0 && late < 20.0) << late << " ms";
     injectButton(3, false);
     int pushed = 0;
     for (int i = 0; i < 10; ++i) // one message per query: f and j first

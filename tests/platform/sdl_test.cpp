@@ -150,6 +150,7 @@ TEST(SdlNotificationDeathTest, WriteOneLineAndShowABoxOnlyWhereItCanBeSeenAndIsW
 // Key and button events are logged as SDL queues them, before and apart from the messages: no repeats, no other
 // buttons. A key whose X event came first carries the server's time; one without it, the time it was pumped.
 TEST_F(Sdl, InputIsLoggedAsQueuedWithTheServersTimeWhereItCameFirst) {
+    Clock::initializeFrequency();
     openWindow(64, 48);
     const Clock before;
     SDL_SysWMmsg native{};
