@@ -3,6 +3,7 @@
 
 #include "../canvas/display_canvas.hpp"
 
+#include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <algorithm>
@@ -42,6 +43,7 @@ TEST_F(Compositor, MeasuresTheRetraceAndAFrameOfThreeFlipsLastsThreeRetraces) {
     ASSERT_TRUE(rate > 50.0 && rate < 70.0) << rate << " Hz";
     EXPECT_DOUBLE_EQ(canvas->measuredRefreshRate, rate);
     EXPECT_DOUBLE_EQ(canvas->frameDuration, 1000.0 / rate);
+    EXPECT_EQ(platform().swapInterval(canvas->platformPart()->window), 0) << "unsynchronised again, as it was";
     EXPECT_TRUE(canvas->setSwapInterval(1));
     EXPECT_NEAR(medianInterval(30, 1), canvas->frameDuration, 0.1 * canvas->frameDuration);
     EXPECT_NEAR(medianInterval(20, 3), 3 * canvas->frameDuration, 0.1 * 3 * canvas->frameDuration);
