@@ -204,5 +204,26 @@ TEST_F(Sdl, DeletedContextsAreRefusedThePointerIsFoundWithoutAWindowAndColourSiz
     EXPECT_NE(openWindow(64, 48, 16), 0u) << "unavailable colour sizes fall back";
 }
 
+// A program that only polls, for long enough that the backend tidies up after Xlib on SDL's connection,
+// finds nothing queued by that and still gets a key pressed afterwards. xdotool presses it as a person would.
+TEST_F(Sdl, PollingWithoutDrawingQueuesNothingAndKeysStillArrive) {
+    const WindowHandle window = openWindow(64, 48);
+    ASSERT_NE(window, 0u);
+    sdl().showWindow(window, 1);
+    sdl().discardMessages();
+    Message message;
+    for (int look = 0; look < 100; ++look)
+        ASSERT_FALSE(sdl().peekMessage(message)) << "look " << look;
+    ASSERT_EQ(std::system("xdotool key Escape"), 0);
+    bool pushed = false;
+    for (int look = 0; look < 2000 && !pushed; ++look) {
+        pushed = Keyboard::query(KEY_ESCAPE, PUSHED);
+        if (!pushed)
+            usleep(1000);
+    }
+    EXPECT_TRUE(pushed);
+    sdl().destroyWindow(window);
+}
+
 } // namespace
 } // namespace Stimulark

@@ -196,6 +196,12 @@ std::optional<std::string> SdlPlatform::accountHomeFolder() {
 void SdlPlatform::pollEvents() {
     if (!displayAvailable())
         return;
+    if (state_->onX11)
+        for (const auto& record : state_->windows)
+            if (record.window) {
+                state_->x11Replies.settle(record.window);
+                break;
+            }
     SDL_PumpEvents();
     SDL_Event event;
     while (queueHasRoom() && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {

@@ -2,6 +2,7 @@
 
 #include "stimulark/platform/Messages.hpp"
 #include "stimulark/platform/sdl/SdlX11Pointer.hpp"
+#include "stimulark/platform/sdl/SdlX11Replies.hpp"
 
 #include <SDL.h>
 
@@ -37,6 +38,7 @@ struct SdlPlatformState {
     SdlVideo video = SdlVideo::untried;
     bool onX11 = false;
     X11Pointer x11Pointer;
+    X11Replies x11Replies;
     // The virtual key each held key went down as, so that its release matches even
     // when the layout changed in between.
     std::array<std::uint8_t, SDL_NUM_SCANCODES> heldAs{};
