@@ -89,11 +89,22 @@ bool Keyboard::query(int code, int state) {
     return answer;
 }
 
-bool Keyboard::nextEvent(KeyEvent& event) {
+namespace {
+
+// One of the platform's logs, after every input event waiting in the window system
+// has been taken into them.
+template <typename Log>
+Log& pumpedLog(Log& (Platform::*log)()) {
     Platform& host = platform();
     host.pumpInputEvents();
+    return (host.*log)();
+}
+
+} // namespace
+
+bool Keyboard::nextEvent(KeyEvent& event) {
     KeyRecord record;
-    if (!host.keyLog().pop(record))
+    if (!pumpedLog(&Platform::keyLog).pop(record))
         return false;
     int code = -1;
     for (std::size_t c = 0; c < keyCodes.size() && code < 0; ++c)
@@ -107,9 +118,7 @@ bool Keyboard::nextEvent(KeyEvent& event) {
 // there is forgotten too, while anything stamped later stays.
 void Keyboard::clearEvents() {
     const Clock now;
-    Platform& host = platform();
-    host.pumpInputEvents();
-    host.keyLog().forgetBefore(now.ticks);
+    pumpedLog(&Platform::keyLog).forgetBefore(now.ticks);
 }
 
 int Keyboard::lostEvents() { return platform().keyLog().lost(); }
@@ -150,10 +159,8 @@ bool Mouse::held(int button) {
 }
 
 bool Mouse::nextEvent(ButtonEvent& event) {
-    Platform& host = platform();
-    host.pumpInputEvents();
     ButtonRecord record;
-    if (!host.buttonLog().pop(record))
+    if (!pumpedLog(&Platform::buttonLog).pop(record))
         return false;
     event = ButtonEvent{record.button, record.pressed, record.x, record.y, Clock(record.ticks)};
     return true;
@@ -161,9 +168,7 @@ bool Mouse::nextEvent(ButtonEvent& event) {
 
 void Mouse::clearEvents() {
     const Clock now;
-    Platform& host = platform();
-    host.pumpInputEvents();
-    host.buttonLog().forgetBefore(now.ticks);
+    pumpedLog(&Platform::buttonLog).forgetBefore(now.ticks);
 }
 
 int Mouse::lostEvents() { return platform().buttonLog().lost(); }
