@@ -78,10 +78,10 @@ public:
 
     // Swaps a few unjudged frames (a window just shown takes some to settle), then
     // `flips` more, each at once, returning when the display lets it, and judges the
-    // intervals (lockedRefreshInterval). Locked: the frame duration
-    // becomes their median and the rate is returned and kept in measuredRefreshRate;
-    // otherwise 0.0 and nothing changes. Statistics and the interval log stay; the
-    // swap stamps follow the blank frames, which were shown for one period each.
+    // intervals (lockedRefreshInterval). Locked: the frame duration becomes their
+    // median and the rate is returned and kept in measuredRefreshRate; otherwise it
+    // returns 0.0 and both stay as they were. Statistics and the interval log stay;
+    // the swap stamps follow the blank frames, which were shown for one period each.
     template <typename Swap>
     double measureRefresh(int flips, Swap swap) {
         checkMeasuredFlips(flips);
