@@ -37,6 +37,21 @@ int watchInput(void* platform, SDL_Event* event) {
     return 1;
 }
 
+// The virtual key of a press, remembered by scancode, so that its release names the
+// same key even when the layout changed in between.
+std::uint8_t matchRelease(std::array<std::uint8_t, SDL_NUM_SCANCODES>& heldAs, const SDL_KeyboardEvent& key,
+                          std::uint8_t virtualKey) {
+    const auto scancode = static_cast<std::size_t>(key.keysym.scancode);
+    if (scancode >= heldAs.size())
+        return virtualKey;
+    std::uint8_t& held = heldAs[scancode];
+    const bool down = key.type == SDL_KEYDOWN;
+    if (!down && held != 0)
+        virtualKey = held;
+    held = down ? virtualKey : 0;
+    return virtualKey;
+}
+
 int buttonIndex(Uint8 button) {
     switch (button) {
     case SDL_BUTTON_LEFT: return 0;
@@ -214,14 +229,8 @@ void SdlPlatform::pollEvents() {
             if (event.key.repeat)
                 continue;
             const bool down = event.type == SDL_KEYDOWN;
-            const auto scancode = static_cast<std::size_t>(event.key.keysym.scancode);
             KeyTranslation key = translateKey(event.key.keysym.scancode, event.key.keysym.sym);
-            if (scancode < state_->heldAs.size()) {
-                std::uint8_t& held = state_->heldAs[scancode];
-                if (!down && held != 0)
-                    key.virtualKey = held;
-                held = down ? key.virtualKey : 0;
-            }
+            key.virtualKey = matchRelease(state_->heldAs, event.key, key.virtualKey);
             if (key.virtualKey == 0)
                 continue;
             const Uint16 modifiers = event.key.keysym.mod;
@@ -288,14 +297,8 @@ void SdlPlatform::logInput(const SDL_Event& event) {
         if (event.key.repeat)
             return;
         const bool down = event.type == SDL_KEYDOWN;
-        const auto scancode = static_cast<std::size_t>(event.key.keysym.scancode);
-        std::uint8_t virtualKey = translateKey(event.key.keysym.scancode, event.key.keysym.sym).virtualKey;
-        if (scancode < state_->loggedAs.size()) {
-            std::uint8_t& held = state_->loggedAs[scancode];
-            if (!down && held != 0)
-                virtualKey = held;
-            held = down ? virtualKey : 0;
-        }
+        const std::uint8_t virtualKey = matchRelease(
+            state_->loggedAs, event.key, translateKey(event.key.keysym.scancode, event.key.keysym.sym).virtualKey);
         if (virtualKey != 0)
             keyLog().push(KeyRecord{virtualKey, down, ticks});
         return;
