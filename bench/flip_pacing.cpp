@@ -8,9 +8,9 @@
 // flip paces) and how long the swap itself took, all in milliseconds.
 
 #include "stimulark/app/Application.hpp"
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Clock.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "stimulark/app/Application.hpp"
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <GL/gl.h>

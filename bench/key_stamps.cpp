@@ -7,8 +7,8 @@
 //     key_stamps [--keys N]        (on an X display; xvfb-run -a build/bench/key_stamps)
 
 #include "stimulark/app/Application.hpp"
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Keyboard.hpp"
 
 #include <X11/Xlib.h>

@@ -1,7 +1,7 @@
 // Image::load of a 2048 x 2048 RGBA PNG against a bare libpng decode of the same
 // file into a buffer of its own; and hostile files, each loaded in a child process
 // whose peak resident memory and loading time are reported.
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/Image.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 

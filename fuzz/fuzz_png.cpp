@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the PNG reader through the same steps as Image::load,
 // on an in-memory stream instead of a file.
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/Image.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 

@@ -7,19 +7,17 @@
 
 #include "gyrdex/Frame.hpp"
 
-#include "stimulark/platform/ApplicationProperties.hpp"
-
 #include <string>
+#include <vector>
 
 using namespace Stimulark;
 
 namespace {
 
 std::string intervalsFolder() {
-    const int count = applicationProperties.argumentCount;
-    char** arguments = applicationProperties.arguments;
-    for (int i = 1; arguments != nullptr && i + 1 < count; ++i)
-        if (arguments[i] != nullptr && arguments[i + 1] != nullptr && std::string(arguments[i]) == "--frame-intervals")
+    const std::vector<std::string>& arguments = commandLineArguments();
+    for (std::size_t i = 1; i + 1 < arguments.size(); ++i)
+        if (arguments[i] == "--frame-intervals")
             return arguments[i + 1];
     return {};
 }

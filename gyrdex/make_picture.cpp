@@ -2,7 +2,7 @@
 // Runs at build time, so the shipped picture always matches drawPicture.
 
 #include "gyrdex/Picture.hpp"
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 
 #include <cstdio>

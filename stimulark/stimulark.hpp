@@ -4,10 +4,10 @@
 // stimulark_main.
 
 #include "stimulark/app/Application.hpp"
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 #include "stimulark/image/Image.hpp"

@@ -1,8 +1,8 @@
 #include "stimulark/app/Application.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/math/Random.hpp"
 #include "stimulark/platform/ApplicationProperties.hpp"
@@ -16,7 +16,16 @@ namespace Stimulark {
 
 namespace {
 bool initialized = false;
+std::vector<std::string> arguments;
+
+void recordArguments(int argc, char** argv) {
+    arguments.clear();
+    for (int i = 0; argv != nullptr && i < argc; ++i)
+        arguments.emplace_back(argv[i] ? argv[i] : "");
 }
+} // namespace
+
+const std::vector<std::string>& commandLineArguments() { return arguments; }
 
 bool toolkitInitialized() { return initialized; }
 
@@ -40,6 +49,7 @@ void notify(const char* caption, const char* text) {
 int runApplication(int argc, char** argv, MainRoutine mainRoutine) {
     applicationProperties.initialize(argc, argv);
     try {
+        recordArguments(argc, argv);
         platform().setNormalPriority();
         initializeToolkit();
         mainRoutine();

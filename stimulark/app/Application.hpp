@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 // Supplied by the program: its main routine, run by the toolkit's entry after
 // start-up. It may throw anything; the entry reports what escapes it.
 void applicationMain();
@@ -15,6 +18,10 @@ int runApplication(int argc, char** argv, MainRoutine mainRoutine);
 // The same with the program's applicationMain; only the entry refers to it, so a
 // library user that does not link the entry needs no applicationMain.
 inline int runApplication(int argc, char** argv) { return runApplication(argc, argv, &applicationMain); }
+
+// The arguments the process was started with, the program's own name first, as
+// the entry recorded them; empty when the program did not start through the entry.
+const std::vector<std::string>& commandLineArguments();
 
 // One-time start-up; later calls do nothing.
 void initializeToolkit();

@@ -1,6 +1,6 @@
 #include "stimulark/canvas/APICanvasProperties.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/ApplicationProperties.hpp"
 
 namespace Stimulark {

@@ -1,8 +1,8 @@
 #include "stimulark/canvas/Canvas.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/FrameIntervalFiles.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/image/Image.hpp"
 

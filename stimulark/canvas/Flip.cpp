@@ -1,9 +1,9 @@
 #include "stimulark/canvas/Canvas.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Fonts.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Keyboard.hpp"
 
 #include <GL/gl.h>

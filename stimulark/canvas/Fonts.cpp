@@ -1,7 +1,7 @@
 #include "stimulark/canvas/Fonts.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/math/Random.hpp"
 
 #include <GL/gl.h>

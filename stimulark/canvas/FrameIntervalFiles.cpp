@@ -1,8 +1,8 @@
 #include "stimulark/canvas/FrameIntervalFiles.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Fonts.hpp"
 #include "stimulark/canvas/FrameTiming.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/file/SafeFileWriter.hpp"
 #include "stimulark/image/Image.hpp"

@@ -1,8 +1,8 @@
 #include "stimulark/canvas/VariableMonitor.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 #include "stimulark/math/Random.hpp"
 #include "stimulark/platform/Keyboard.hpp"

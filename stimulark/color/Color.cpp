@@ -1,6 +1,6 @@
 #include "stimulark/color/Color.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 
 namespace Stimulark {
 

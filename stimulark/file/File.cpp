@@ -1,6 +1,6 @@
 #include "stimulark/file/File.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/UserDirs.hpp"
 #include "stimulark/platform/Platform.hpp"
 

@@ -1,7 +1,7 @@
 #include "stimulark/geometry/Rectangle.hpp"
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 
 #include <cmath>
 

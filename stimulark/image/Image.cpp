@@ -1,6 +1,6 @@
 #include "stimulark/image/Image.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/math/Random.hpp"
 
 #include <cstdint>

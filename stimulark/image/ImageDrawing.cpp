@@ -1,5 +1,5 @@
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <GL/gl.h>

@@ -1,4 +1,4 @@
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/image/Image.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"

@@ -1,6 +1,6 @@
 #include "stimulark/platform/Clock.hpp"
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Platform.hpp"
 
 namespace Stimulark {

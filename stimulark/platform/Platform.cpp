@@ -1,6 +1,6 @@
 #include "stimulark/platform/Platform.hpp"
 
-#include "stimulark/platform/sdl/SdlPlatform.hpp"
+#include "stimulark/platform/Backend.hpp"
 
 #include <cstring>
 
@@ -26,7 +26,7 @@ Platform::~Platform() = default;
 Platform& platform() {
     auto& backend = installed();
     if (!backend)
-        backend = createSdlPlatform();
+        backend = createNativePlatform();
     return *backend;
 }
 

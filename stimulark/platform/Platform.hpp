@@ -190,9 +190,7 @@ private:
     ButtonLog buttonLog_;
 };
 
-// The platform in use: the SDL backend unless a test installed another.
+// The platform in use: the build's native backend unless a test installed another.
 Platform& platform();
-// Installs a backend (tests install a scripted one); returns the previous one.
-std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> backend);
 
 } // namespace Stimulark

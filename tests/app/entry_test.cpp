@@ -68,10 +68,12 @@ char* arguments[] = {name, first, second, nullptr};
     EXPECT_TRUE(host.randomAtClock != unseeded && host.readyAtFolders)
         << "seeded before the clock, input and monitors reset before folders";
     EXPECT_EQ(File::pathIds()[File::APP].path + applicationProperties.commandLine, "/opt/scripted/bin/--first second");
+    EXPECT_EQ(commandLineArguments(), (std::vector<std::string>{"/opt/scripted/bin/program", "--first", "second"}));
     EXPECT_TRUE(mainRuns == 1 && toolkitInitialized() && host.notifications.size() == 1); // no new notification
     host.calls.clear();
     runApplication(3, arguments, &countRun);
     EXPECT_EQ(host.calls + std::to_string(mainRuns), "priority priority 2"); // a second start-up does nothing
+    EXPECT_EQ(commandLineArguments().size(), 3u) << "each run records the arguments afresh";
     const testing::TestResult& result = *testing::UnitTest::GetInstance()->current_test_info()->result();
     for (int i = 0; i < result.total_part_count(); ++i)
         std::cerr << result.GetTestPartResult(i); // a child's own reports are not shown

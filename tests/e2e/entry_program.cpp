@@ -3,8 +3,8 @@
 // machine whose counter reports 0 ticks a second.
 
 #include "stimulark/app/Application.hpp"
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "stimulark/app/Exception.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/ApplicationProperties.hpp"
+#include "stimulark/platform/Backend.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/Keyboard.hpp"
-#include "stimulark/platform/ScriptedPlatform.hpp"
+#include "support/ScriptedPlatform.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 
 namespace Stimulark::IMAGE_FORMATS {

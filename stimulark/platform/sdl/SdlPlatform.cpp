@@ -387,6 +387,6 @@ std::uint32_t SdlPlatform::nativeWindowId(WindowHandle window) const {
     return native ? SDL_GetWindowID(native) : 0;
 }
 
-std::unique_ptr<Platform> createSdlPlatform() { return std::make_unique<SdlPlatform>(); }
+std::unique_ptr<Platform> createNativePlatform() { return std::make_unique<SdlPlatform>(); }
 
 } // namespace Stimulark

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stimulark/platform/Platform.hpp"
+#include "stimulark/platform/Backend.hpp"
 
 #include <memory>
 
@@ -66,7 +66,5 @@ private:
 
     std::unique_ptr<SdlPlatformState> state_;
 };
-
-std::unique_ptr<Platform> createSdlPlatform();
 
 } // namespace Stimulark

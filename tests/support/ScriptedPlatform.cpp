@@ -1,4 +1,4 @@
-#include "stimulark/platform/ScriptedPlatform.hpp"
+#include "support/ScriptedPlatform.hpp"
 
 #include <algorithm>
 

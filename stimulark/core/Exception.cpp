@@ -1,4 +1,4 @@
-#include "stimulark/app/Exception.hpp"
+#include "stimulark/core/Exception.hpp"
 
 #include <cxxabi.h>
 
