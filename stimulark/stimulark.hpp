@@ -14,3 +14,4 @@
 #include "stimulark/math/Random.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/Keyboard.hpp"
+#include "stimulark/version.hpp"

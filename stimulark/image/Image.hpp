@@ -72,6 +72,11 @@ public:
 
     void load(const char* fileName);
     void load(std::string fileName);
+    // Writes a BYTE image as a PNG file; the name must end in ".png", like load's,
+    // and may use the same folder placeholders. An existing file is replaced only
+    // once the whole new picture is written.
+    void save(const char* fileName);
+    void save(std::string fileName);
 
     APIImageProperties* api = nullptr;
     int width = 0;

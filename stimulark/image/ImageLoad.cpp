@@ -12,13 +12,27 @@ void Image::load(const char* fileName) {
 
 // The extension is taken from the name as written, before its placeholders are
 // resolved, and compared case-sensitively.
-void Image::load(std::string fileName) {
-    release();
+namespace {
+void refuseOtherTypes(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string::npos || fileName.compare(dot + 1, std::string::npos, "png") != 0)
         throw Exception(typeid(Image), "File Type Error", "Specified image type is not supported.");
+}
+} // namespace
+
+void Image::load(std::string fileName) {
+    release();
+    refuseOtherTypes(fileName);
     IMAGE_FORMATS::PNG_BRIDGE bridge;
     bridge.load(File::decodePath(fileName).c_str(), *this);
+}
+
+void Image::save(const char* fileName) { save(std::string(fileName ? fileName : "")); }
+
+void Image::save(std::string fileName) {
+    refuseOtherTypes(fileName);
+    IMAGE_FORMATS::PNG_BRIDGE bridge;
+    bridge.save(File::decodePath(fileName).c_str(), *this);
 }
 
 } // namespace Stimulark

@@ -195,6 +195,23 @@ TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
     app = previous;
 }
 
+// A program's save takes the names load takes, placeholders resolved; a refused name writes nothing.
+TEST(ImageSave, RoundTripsThroughTheNamesLoadTakes) {
+    TempFolder folder;
+    std::string& app = File::pathIds()[File::APP].path;
+    const std::string previous = std::exchange(app, folder.root + "/");
+    Image original(3, 2, RGB, BYTE), reread;
+    for (int i = 0; i < 6; ++i)
+        original.setPixel(i % 3, i / 3, Color(i / 5.0, 0.5, 1.0 - i / 5.0, 1.0));
+    original.save("%APP%saved.png");
+    reread.load(folder / "saved.png");
+    EXPECT_EQ(imageLines(reread), imageLines(original));
+    EXPECT_EQ(failureMessage([&] { original.save("%APP%saved.PNG"); }), unsupported);
+    EXPECT_EQ(failureMessage([&] { original.save(static_cast<const char*>(nullptr)); }), unsupported);
+    EXPECT_EQ(folder.entries(), 1);
+    app = previous;
+}
+
 // A save renames a temporary file over the old one; a refused one leaves the old file
 // as it was and no temporary file beside it.
 TEST(PngSaveDeathTest, ReplacesTheOldFileOnlyWithACompletePicture) {

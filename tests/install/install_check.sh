@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Builds a program outside the source tree against the toolkit, the way a user
+# would, and runs it on the display:
+#   install_check.sh MODE SOURCE_DIR BUILD_DIR VERSION
+#   find-package   cmake --install into a temporary prefix, then find_package
+#   pkg-config     the same prefix, then g++ with pkg-config's flags
+#   subdirectory   the sources as a subproject, without GoogleTest or Google Benchmark
+#   deb            cpack -G DEB, unpacked with dpkg -x, then both ways above; the
+#                  package's dependencies must be exactly the packages that hold
+#                  the libraries its pkg-config file links
+set -euo pipefail
+mode=$1 source=$(realpath "$2") build=$(realpath "$3") version=$4
+work=$(mktemp -d /tmp/stimulark-install.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cp -r "$source/tests/install/consumer" "$work/consumer"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Runs a built program, which draws a red square on blue and reports it.
+check_run() {
+    local out
+    out=$("$1" first "last argument") || fail "$1 exited with $?"
+    local want="version $version; 3 arguments, last last argument; centre 1 0 0; corner 0 0 1"
+    [[ $out == "$want" ]] || fail "$1 printed \"$out\", expected \"$want\""
+    echo "ran: $out"
+}
+
+cmake_build() { # folder, configure arguments...
+    local dir=$1
+    shift
+    cmake -S "$work/consumer" -B "$dir" -DCMAKE_CXX_COMPILER=g++ "$@" >"$dir.log" 2>&1 ||
+        { cat "$dir.log"; fail "configure failed"; }
+    cmake --build "$dir" -j2 --target consumer >>"$dir.log" 2>&1 || { cat "$dir.log"; fail "build failed"; }
+}
+
+pkg_config_build() { # pkg-config folder, output
+    PKG_CONFIG_PATH=$1 PKG_CONFIG_LIBDIR=$1 bash -c \
+        'g++ -std=c++20 "$0" $(pkg-config --cflags --libs stimulark-main) -o "$1"' \
+        "$work/consumer/consumer.cpp" "$2" || fail "g++ with pkg-config failed"
+}
+
+pc_folder() { dirname "$(find "$1" -name stimulark.pc | head -1)"; }
+
+# Only what a program needs is installed: no backend, platform or test-support
+# headers, and no test backend inside the library.
+check_installed() {
+    local prefix=$1
+    local private
+    private=$(find "$prefix" \( -path '*/platform/sdl*' -o -name Platform.hpp -o -name 'Scripted*' \
+        -o -name PngBridge.hpp -o -name '*test*' \) -print)
+    [[ -z $private ]] || fail "private files installed: $private"
+    nm -C "$(find "$prefix" -name libstimulark.a)" | grep -q ScriptedPlatform && fail "the scripted backend is in the library"
+    [[ -f $(find "$prefix" -name StimularkConfigVersion.cmake) ]] || fail "no package version file"
+}
+
+case $mode in
+find-package)
+    cmake --install "$build" --prefix "$work/prefix" >/dev/null
+    check_installed "$work/prefix"
+    # Each installed header compiles on its own: none includes a header left behind.
+    for header in $(find "$work/prefix/include" -name '*.hpp'); do
+        g++ -std=c++20 -fsyntax-only -I"$work/prefix/include" "$header" || fail "$header does not compile alone"
+    done
+    cmake_build "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix"
+    check_run "$work/build/consumer"
+    ;;
+pkg-config)
+    cmake --install "$build" --prefix "$work/prefix" >/dev/null
+    pkg_config_build "$(pc_folder "$work/prefix")" "$work/consumer-pc"
+    check_run "$work/consumer-pc"
+    ;;
+subdirectory)
+    cmake_build "$work/build" -DSTIMULARK_SOURCE_DIR="$source" \
+        -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+    if grep -E '^(GTest_DIR|benchmark_DIR|CMAKE_C_COMPILER:.*clang)' "$work/build/CMakeCache.txt"; then
+        fail "the subproject looked for the test or benchmark tools"
+    fi
+    if cmake --build "$work/build" --target help | grep -E '(test_|_bench|gyrdex)'; then
+        fail "the subproject configured tests, benchmarks or the demo"
+    fi
+    check_run "$work/build/consumer"
+    ;;
+deb)
+    (cd "$build" && cpack -G DEB -B "$work/packages" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
+    deb=$(find "$work/packages" -maxdepth 1 -name '*.deb')
+    echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
+    dpkg-deb -c "$deb" | awk '{print "  " $3 " " $6}'
+    dpkg -x "$deb" "$work/root"
+    check_installed "$work/root"
+    cmake_build "$work/build" -DCMAKE_PREFIX_PATH="$work/root/usr"
+    check_run "$work/build/consumer"
+    pkg_config_build "$(pc_folder "$work/root")" "$work/consumer-pc"
+    check_run "$work/consumer-pc"
+
+    declared=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed -E 's/\(.*\)//; s/ //g' | sort -u)
+    needed=$(for lib in $(PKG_CONFIG_PATH=$(pc_folder "$work/root") pkg-config --libs-only-l stimulark); do
+        name=${lib#-l}
+        [[ $name == stimulark ]] && continue
+        file=$(realpath -s "$(g++ -print-file-name="lib$name.so")")
+        dpkg -S "$file" | cut -d: -f1
+    done | sort -u)
+    [[ $declared == "$needed" ]] ||
+        fail "the package depends on [$(echo $declared)] but its libraries need [$(echo $needed)]"
+    echo "depends: $(echo $declared)"
+    ;;
+*) fail "unknown mode $mode" ;;
+esac
