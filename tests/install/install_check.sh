@@ -47,7 +47,7 @@ check_installed() {
     local prefix=$1
     local private
     private=$(find "$prefix" \( -path '*/platform/sdl*' -o -name Platform.hpp -o -name 'Scripted*' \
-        -o -name PngBridge.hpp -o -name '*test*' \) -print)
+        -o -name PngCommon.hpp -o -name SafeFileWriter.hpp -o -name '*test*' \) -print)
     [[ -z $private ]] || fail "private files installed: $private"
     nm -C "$(find "$prefix" -name libstimulark.a)" | grep -q ScriptedPlatform && fail "the scripted backend is in the library"
     [[ -f $(find "$prefix" -name StimularkConfigVersion.cmake) ]] || fail "no package version file"
