@@ -1,4 +1,4 @@
-// The demo and the README's example program, run for real on the 1024 x 768 X display, driven with
+// The demo and the README's example programs, run for real on the 1024 x 768 X display, driven with
 // xdotool and judged from screenshots, their standard error and their exit codes. Every wait is bounded.
 
 #include "stimulark/image/Image.hpp"
@@ -286,6 +286,83 @@ TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {
 
     xdotool("key Escape");
     EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+}
+
+// A PNG file as rows of 0xRRGGBB.
+PixelBlock readPng(const std::filesystem::path& path) {
+    Stimulark::Image image;
+    image.load(path.string());
+    PixelBlock block{0, 0, image.width, {}};
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const Stimulark::Color c = image.getPixel(x, y);
+            block.pixels.push_back(static_cast<std::uint32_t>(std::lround(c.r * 255) << 16 |
+                                                              std::lround(c.g * 255) << 8 | std::lround(c.b * 255)));
+        }
+    return block;
+}
+
+// The frame rotated_picture saves is the grey screen with the demo's picture turned 30 degrees clockwise about its
+// centre: each pixel around the centre shows the picture's texel that the turn brought there, over the grey.
+TEST(ReadmeExample, RotatedPictureSavesItsFrameWithThePictureTurnedAboutTheCentre) {
+    const std::filesystem::path pictureFile = std::filesystem::path(GYRDEX_EXECUTABLE).parent_path() / "Gyrdex.png";
+    Program run;
+    const std::filesystem::path frameFile = run.folder / "frame.png";
+    run.start(ROTATED_PICTURE_EXECUTABLE, nullptr, {pictureFile.string(), frameFile.string()});
+    waitForScreen(run, [](const PixelBlock& s) { return markerAngle(s).has_value(); });
+    xdotool("key Escape");
+    ASSERT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+    EXPECT_EQ(run.err(), "");
+
+    ASSERT_TRUE(std::filesystem::exists(frameFile));
+    const PixelBlock frame = readPng(frameFile);
+    ASSERT_EQ(std::make_tuple(frame.width, frame.height()), std::make_tuple(1024, 768));
+    for (const auto& [x, y] : {std::pair(0, 0), {1023, 0}, {0, 767}, {1023, 767}})
+        EXPECT_TRUE(isGrey128(frame.at(x, y))) << x << "," << y << ": " << std::hex << frame.at(x, y);
+    EXPECT_TRUE(isWhite(frame.at(511, 383))) << "the middle bar of the F";
+    // The red corner lies 45 degrees below the right of the picture's middle before the turn.
+    EXPECT_NEAR(markerAngle(frame).value_or(0.0), 75.0, 1.0);
+
+    Stimulark::Image picture;
+    picture.load(pictureFile.string());
+    auto over = [&](int i, int j) { // texel (i, j) blended over the grey; outside the picture, the grey
+        const bool inside = i >= 0 && j >= 0 && i < picture.width && j < picture.height;
+        const Stimulark::Color c = inside ? picture.getPixel(i, j) : Stimulark::Color(0.0, 0.0, 0.0, 0.0);
+        auto byte = [&](double v) { return static_cast<std::uint32_t>(std::lround((c.a * v + 0.5 - c.a / 2) * 255)); };
+        return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+    };
+    const double cosine = std::cos(30.0 * M_PI / 180), sine = std::sin(30.0 * M_PI / 180);
+    int checked = 0, wrong = 0;
+    for (int y = 184; y < 584; ++y)
+        for (int x = 312; x < 712; ++x) {
+            // Turned back by 30 degrees, the pixel's offset from the centre is its texel's from the picture's middle.
+            const double dx = x - centerX, dy = y - centerY;
+            const int i = static_cast<int>(std::lround(127.5 + dx * cosine + dy * sine));
+            const int j = static_cast<int>(std::lround(127.5 - dx * sine + dy * cosine));
+            // Only where the 5 x 5 texels about it agree, so that no half-pixel rounding can matter.
+            bool uniform = true;
+            for (int v = -2; v <= 2 && uniform; ++v)
+                for (int u = -2; u <= 2 && uniform; ++u)
+                    uniform = over(i + u, j + v) == over(i, j);
+            checked += uniform;
+            wrong += uniform && !near(frame.at(x, y), over(i, j), 3);
+        }
+    EXPECT_GT(checked, 100000);
+    EXPECT_EQ(wrong, 0) << "of " << checked;
+}
+
+// A picture that cannot be read is notified, and no frame is saved.
+TEST(ReadmeExample, RotatedPictureNotifiesAMissingPictureAndSavesNothing) {
+    Program run;
+    const std::filesystem::path missing = run.folder / "missing.png", frameFile = run.folder / "frame.png";
+    run.start(ROTATED_PICTURE_EXECUTABLE, nullptr, {missing.string(), frameFile.string()});
+    EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
+    EXPECT_NE(run.err().find("Stimulark Notification: Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] "
+                             "Failed to open the requested file.\n"),
+              std::string::npos)
+        << run.err();
+    // Nothing beside the run's own stderr.txt and stdout.txt.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(run.folder), {}), 2);
 }
 
 } // namespace
