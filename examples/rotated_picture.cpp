@@ -4,7 +4,6 @@
 // is picture.png beside the program, and the frame goes beside it too ("%APP%"
 // stands for the program's folder, here and in any name you give).
 
-#include "stimulark/image/formats/PngBridge.hpp"
 #include "stimulark/stimulark.hpp"
 
 #include <GL/gl.h>
@@ -40,7 +39,7 @@ void applicationMain() {
             // Read before the flip: the back buffer as drawn is the frame it shows.
             Image frame;
             canvas.capture(frame);
-            IMAGE_FORMATS::PNG_BRIDGE().save(File::decodePath(frameFile).c_str(), frame);
+            frame.save(frameFile);
             saved = true;
         }
         canvas.flip(1);
