@@ -1,7 +1,10 @@
 #pragma once
 
-// Everything a program on the toolkit needs. Define applicationMain() and link
-// stimulark_main.
+/// \file
+/// Everything a program on the toolkit needs, in one include. Define
+/// applicationMain() and link `stimulark_main` (`Stimulark::main` in CMake), whose
+/// entry starts the toolkit and reports what escapes it. The frame statistics
+/// (stimulark/canvas/FrameTiming.hpp) and the drawable base come with the canvas.
 
 #include "stimulark/app/Application.hpp"
 #include "stimulark/canvas/Canvas.hpp"

@@ -1,5 +1,8 @@
 #pragma once
 
+/// \file
+/// The full-screen canvas: opening, drawing, text, flip and frame timing.
+
 #include "stimulark/canvas/Drawable.hpp"
 #include "stimulark/canvas/FrameTiming.hpp"
 #include "stimulark/color/Color.hpp"
@@ -14,92 +17,173 @@ namespace Stimulark {
 class APICanvasProperties;
 class Image;
 
-// Buffer selectors of Canvas::clear.
+/** @{ */
+/// Buffer selectors of Canvas::clear.
 inline constexpr int BACK_BUFFER = 2;
 inline constexpr int FRONT_BUFFER = 4;
+/** @} */
 
-// The full-screen drawing surface: a borderless top-most window in the display's
-// current mode with a double-buffered OpenGL context and a pixel-exact projection
-// (origin top left, y down).
+/// The full-screen drawing surface: a borderless top-most window in the display's
+/// current mode with a double-buffered OpenGL context and a pixel-exact projection
+/// (origin top left, y down).
+///
+/// Drawing goes to the back buffer; flip shows it. The cursor is hidden while a
+/// canvas is open. The frame pacing, the frame counters and the interval log come
+/// from FrameTiming.
 class Canvas : public Drawable, public FrameTiming {
 public:
+    /// Thrown as a bare value, not as an Exception; the entry reports it as
+    /// "Stimulark::Canvas [ALREADY OPEN] The canvas is already open.".
     enum Error { ALREADY_OPEN = 1 };
 
-    // Opens full screen in the display's current mode; `mode` selects nothing. A
-    // failed opening gives back the display mode, cursor, window and context.
+    /// Opens full screen in the display's current mode; `mode` selects nothing. A
+    /// failed opening gives back the display mode, cursor, window and context.
+    ///
+    /// Opening resets the frame statistics, takes the frame duration from
+    /// refreshRate, blanks both buffers with two flips, sets the clear colour to
+    /// black and makes the canvas Canvas::current if none is. Without a reachable
+    /// display it throws "Stimulark::APICanvasProperties [API ERROR] API Error
+    /// (Failed to switch display mode)"; other platform failures are "API ERROR"s too.
     explicit Canvas(int mode = 0);
+    /// Closes: restores a changed gamma ramp, gives back context, window, display
+    /// mode and cursor; the oldest canvas still open becomes current.
     ~Canvas() override;
+    /** @{ */
+    /// A canvas owns its window and rendering context.
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
+    /** @} */
 
-    // A canvas opens once, in its constructor: on an open canvas this throws
-    // Canvas::ALREADY_OPEN and changes nothing.
+    /// A canvas opens once, in its constructor: on an open canvas this throws
+    /// Canvas::ALREADY_OPEN and changes nothing.
     void open();
 
+    /** @{ */
+    /// The canvas's centre in pixels. It is (width / 2) - 0.5 and (height / 2) - 0.5
+    /// in integer division: between the two middle pixels of an even size, half a
+    /// pixel before the middle pixel of an odd one.
     double getCenterX() const { return (width / 2) - 0.5; }
     double getCenterY() const { return (height / 2) - 0.5; }
+    /** @} */
+    /// refreshRate, as the platform reports it; not a measured rate.
     double getRefreshRate() const { return refreshRate; }
 
-    // Ends a frame: overlays, glFinish, waits until the previous frame has been
-    // shown for its count of refresh periods, swaps, records the interval. Returns
-    // the frame's onset, also kept in lastOnset.
+    /// Shows the frame drawn so far, for `frames` refresh periods.
+    ///
+    /// Ends a frame: overlays, glFinish, waits until the previous frame has been
+    /// shown for its count of refresh periods, swaps, records the interval. Returns
+    /// the frame's onset, also kept in lastOnset.
+    ///
+    /// The overlays are the variable monitor's panel (which also reads its arrow
+    /// keys), the frame overlay while showFrameOverlay is on and the cursor cross
+    /// while Mouse::showCursorCross is on. `frames` is how many refresh periods this
+    /// frame stays: the next flip waits for them. Fewer than 1 throws
+    /// "ARGUMENT ERROR" before anything is drawn.
     Clock flip(int frames);
-    // What onsets are taken from: "swap completion" (the clock read right after the
-    // swap returned) unless the platform reports when frames were shown.
+    /// What onsets are taken from: "swap completion" (the clock read right after the
+    /// swap returned) unless the platform reports when frames were shown.
     const char* onsetSource() const;
-    // Asks for swaps in step with the retrace (1) or not (0); false when the platform
-    // refuses, for any other value, and without a window. Acceptance does not prove
-    // that the display has a retrace: measureRefreshRate tells.
+    /// Asks for swaps in step with the retrace (1) or not (0); false when the platform
+    /// refuses, for any other value, and without a window. Acceptance does not prove
+    /// that the display has a retrace: measureRefreshRate tells.
     bool setSwapInterval(int interval);
-    // Swaps blank frames in the clear colour, with swaps in step with the retrace
-    // asked for meanwhile (the setting is restored after) and without pacing, and
-    // judges their intervals (FrameTiming::measureRefresh). Returns the rate in Hz,
-    // or 0.0 where the swaps were not paced by a retrace. Leaves a cleared back buffer.
+    /// Measures the display's actual refresh rate.
+    ///
+    /// Swaps blank frames in the clear colour, with swaps in step with the retrace
+    /// asked for meanwhile (the setting is restored after) and without pacing, and
+    /// judges their intervals (FrameTiming::measureRefresh). Returns the rate in Hz,
+    /// or 0.0 where the swaps were not paced by a retrace. Leaves a cleared back buffer.
+    /// Throws "NO CANVAS" without a window and "ARGUMENT ERROR" unless 3 <= `flips`
+    /// <= 100000.
     double measureRefreshRate(int flips = 60);
-    // Reads the back buffer as drawn so far, before the overlays of flip, into the
-    // image, which becomes RGB BYTE at the canvas's size; pixel (x, y) of the canvas
-    // is pixel (x, y) of the image. Whatever the image held is released first.
+    /// Copies the frame drawn so far into an image.
+    ///
+    /// Reads the back buffer as drawn so far, before the overlays of flip, into the
+    /// image, which becomes RGB BYTE at the canvas's size; pixel (x, y) of the canvas
+    /// is pixel (x, y) of the image. Whatever the image held is released first.
+    /// Throws "NO CANVAS" without a window.
     void capture(Image& image);
-    // The recorded intervals as CSV (flip,interval_ms,frames,dropped) and as a PNG
-    // plot; paths take the file placeholders.
+    /// Writes the recorded frame intervals as a CSV file.
+    ///
+    /// The recorded intervals (frameIntervals) as CSV with the header
+    /// `flip,interval_ms,frames,dropped`: the flip's number from 1, the interval in
+    /// ms with three decimals, the flip's frame count and droppedFrames of the two.
+    /// The path takes the file placeholders (File::decodePath). An existing file is
+    /// replaced only by a complete one; a failure throws "Stimulark::File [FILE
+    /// ACCESS ERROR] Failed to open the requested file.".
     void saveFrameIntervals(const std::string& path) const;
+    /// Writes a plot of the recorded frame intervals as a PNG file.
+    ///
+    /// The recorded intervals as a 1000 x 640 PNG plot: the intervals over the flips
+    /// and their histogram, with lines at whole refresh periods. The path takes the
+    /// file placeholders; failures are those of a PNG save.
     void plotFrameIntervals(const std::string& path) const;
-    // Sets the GL clear colour and clears BACK_BUFFER or FRONT_BUFFER (any other
-    // selector clears nothing); drawing goes to the back buffer afterwards.
+    /// Clears a buffer to a colour.
+    ///
+    /// Sets the GL clear colour and clears BACK_BUFFER or FRONT_BUFFER (selector 1
+    /// also clears the back buffer; any other clears nothing); drawing goes to the
+    /// back buffer afterwards. clearColor stays as it was.
     void clear(Color color, int buffer);
+    /// clear with clearColor.
     void clear(int buffer);
+    /// Sets clearColor, the colour of clear(int) and of measureRefreshRate's frames.
     void setClearColor(Color color) { clearColor = color; }
 
-    // Fills the rectangle including its right and bottom edge pixels.
+    /// Fills the rectangle including its right and bottom edge pixels, blended by
+    /// the colour's alpha.
     void fillRect(const Rectangle& rect, Color color);
-    // Fills on whatever rendering context is current; reads no canvas state.
+    /// Fills on whatever rendering context is current; reads no canvas state.
     static void fillCurrent(const Rectangle& rect, Color color);
+    /// Draws the image with its top-left corner at (x, y).
+    ///
+    /// A textured image (Image::useTexture) is drawn as its texture at targetArea's
+    /// size, any other from its bitmap, RGBA blended by alpha. Refuses an image
+    /// without bitmap ("Memory Error").
     void drawImage(const Image& image, double x, double y);
-    // Draws on Canvas::current; refuses to draw when no canvas is open.
+    /// Draws on Canvas::current; refuses to draw when no canvas is open.
     static void drawImageCurrent(const Image& image, double x, double y);
-    // Text in the bitmap font; y is the row of the glyphs' bottom, lines 10 pixels
-    // apart. Alignment 0 runs right from x, 1 is centred on x, 2 ends at x. Lines
-    // break at CR, LF or CR LF, and before a glyph that would pass maxWidth; with
-    // maxWidth <= 0 the room is what the canvas has from x in the alignment's
-    // direction (both ways when centred). Returns the line count.
+    /// Writes text in the bitmap font; returns the number of lines.
+    ///
+    /// Text in the bitmap font; y is the row of the glyphs' bottom, lines 10 pixels
+    /// apart. Alignment 0 runs right from x, 1 is centred on x, 2 ends at x. Lines
+    /// break at CR, LF or CR LF, and before a glyph that would pass maxWidth; with
+    /// maxWidth <= 0 the room is what the canvas has from x in the alignment's
+    /// direction (both ways when centred). Returns the line count.
+    ///
+    /// The font has the 128 ASCII codes; any other byte shows as the dot of a control
+    /// code. A null text draws nothing.
     int drawText(const char* text, double x, double y, Color color, int alignment, double maxWidth);
-    // Text in the seven-segment font, 12-pixel cells: forward with the first glyph
-    // at x, or backward with the last glyph ending before x.
+    /// Writes digits in the seven-segment font of the frame overlay.
+    ///
+    /// Text in the seven-segment font, 12-pixel cells: forward with the first glyph
+    /// at x, or backward with the last glyph ending before x. The glyphs stand on
+    /// row y and reach 16 pixels up. The font has the digits, '-', '!', A to J and O;
+    /// any other character shows as a dot.
     void drawSegmentText(std::string_view text, double x, double y, Color color, bool forward);
 
+    /// The platform half (window, rendering context, saved gamma ramp); null while
+    /// closed. Its class is the backends' and is not among the installed headers.
     APICanvasProperties* platformPart() { return api; }
 
-    // The open canvas that drawing without a canvas goes to: the first to open,
-    // until it closes; then the oldest canvas still open, with its rendering context
-    // made current. Null while none is open.
+    /// The open canvas that drawing without a canvas goes to: the first to open,
+    /// until it closes; then the oldest canvas still open, with its rendering context
+    /// made current. Null while none is open.
     static Canvas* current;
 
+    /// The colour of clear(int) and of measureRefreshRate's frames; black after opening.
     Color clearColor{0.0, 0.0, 0.0, 1.0};
+    /// Whether the canvas is open.
     bool hasWindow = false;
+    /** @{ */
+    /// The size in pixels and bits per pixel of the display's current mode, and its
+    /// refresh rate in Hz as the platform reports it, or 60 where it reports 0 or 1
+    /// (usableRefreshRate).
     int width = 0;
     int height = 0;
     int colorDepth = 0;
     double refreshRate = 0.0;
+    /** @} */
+    /// The whole canvas, (0, 0) to (width - 1, height - 1).
     Rectangle area;
 
 private:
