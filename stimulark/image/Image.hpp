@@ -130,10 +130,15 @@ public:
     void load(const char* fileName);
     /// \copydoc load(const char*)
     void load(std::string fileName);
-    // Writes a BYTE image as a PNG file; the name must end in ".png", like load's,
-    // and may use the same folder placeholders. An existing file is replaced only
-    // once the whole new picture is written.
+    /// Writes a BYTE image as a PNG file. The name must end in ".png", as for load,
+    /// and may use the same folder placeholders. An existing file is replaced only
+    /// once the whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
+    /// Throws "File Type Error" for another name, "[FILE FORMAT ERROR] The
+    /// requested data is not able to be put as a PNG file." for a FLOAT image or
+    /// one without bitmap, and "[FILE ACCESS ERROR] Failed to open the requested
+    /// file." when the file cannot be written.
     void save(const char* fileName);
+    /// \copydoc save(const char*)
     void save(std::string fileName);
 
     /// The texture's record; null without bitmap.
