@@ -6,7 +6,8 @@ include(CMakePackageConfigHelpers)
 set(STIMULARK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Stimulark)
 install(TARGETS stimulark stimulark_main EXPORT StimularkTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+        FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        FILE_SET generated_headers DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT StimularkTargets NAMESPACE Stimulark:: DESTINATION ${STIMULARK_CMAKE_DIR})
 
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/StimularkConfig.cmake.in
