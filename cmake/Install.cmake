@@ -25,6 +25,11 @@ install(FILES ${PROJECT_BINARY_DIR}/StimularkConfig.cmake
 # unpacked .deb) works wherever it is moved.
 file(RELATIVE_PATH STIMULARK_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" STIMULARK_PC_PREFIX "${STIMULARK_PC_PREFIX}")
+if(WIN32)
+  set(STIMULARK_PC_LIBS "-lpng -lz -ldSFMT-19937 -lopengl32 -lgdi32 -luser32 -ladvapi32")
+else()
+  set(STIMULARK_PC_LIBS "-lSDL2 -lGL -lpng -lz -ldSFMT-19937 -lX11 -lX11-xcb -lxcb")
+endif()
 foreach(pc stimulark stimulark-main)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -4,7 +4,7 @@
 #include "stimulark/canvas/FrameTiming.hpp"
 #include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
-#include "stimulark/file/SafeFileWriter.hpp"
+#include "stimulark/platform/SafeFileWriter.hpp"
 #include "stimulark/image/Image.hpp"
 #include "stimulark/image/formats/PngBridge.hpp"
 

@@ -2,6 +2,7 @@
 
 #include "stimulark/core/Exception.hpp"
 #include "stimulark/file/UserDirs.hpp"
+#include "stimulark/platform/FileServices.hpp"
 #include "stimulark/platform/Platform.hpp"
 
 #include <ctime>
@@ -31,7 +32,7 @@ void replaceEvery(std::string& text, std::string_view token, const std::string& 
 std::string localTimeStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    localTime(now, local);
     char buffer[64] = {};
     std::strftime(buffer, sizeof buffer, "%Y%m%d_%H%M%S", &local);
     return buffer;

@@ -1,10 +1,7 @@
 #include "stimulark/image/formats/PngBridge.hpp"
 
 #include "stimulark/image/formats/PngCommon.hpp"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "stimulark/platform/FileServices.hpp"
 
 #include <algorithm>
 #include <csetjmp>
@@ -85,17 +82,6 @@ bool readRowsGuarded(png_structp png, png_infop endInfo, png_bytepp rows) {
     return true;
 }
 
-// The open flags of an fopen mode ("r", "w", "a", each with "+" and "b" or not).
-int openFlags(const char* mode) {
-    const bool update = std::strchr(mode, '+') != nullptr;
-    switch (mode[0]) {
-    case 'r': return update ? O_RDWR : O_RDONLY;
-    case 'w': return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    case 'a': return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
-    default: return -1;
-    }
-}
-
 } // namespace
 
 png_bytepp pngRowPointers(std::uint8_t* bitmap, int lineBytes, int height) {
@@ -111,23 +97,12 @@ PNG_BRIDGE::~PNG_BRIDGE() {
     close();
 }
 
-// O_NONBLOCK keeps the open of a FIFO from waiting for the other end, and the
-// descriptor whose kind is checked is the one that is used.
 void PNG_BRIDGE::open(const char* path, const char* mode) {
     if (fileOpen)
         return;
-    const int flags = path && mode ? openFlags(mode) : -1;
-    const int descriptor = flags < 0 ? -1 : ::open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (descriptor < 0)
+    file = openRegularFile(path, mode);
+    if (!file)
         refuse("FILE ACCESS ERROR", NOT_OPENED);
-    struct stat status {};
-    const bool regular = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-                         ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) == 0;
-    file = regular ? ::fdopen(descriptor, mode) : nullptr;
-    if (!file) {
-        ::close(descriptor);
-        refuse("FILE ACCESS ERROR", NOT_OPENED);
-    }
     fileOpen = true;
 }
 

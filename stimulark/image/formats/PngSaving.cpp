@@ -1,6 +1,6 @@
 #include "stimulark/image/formats/PngBridge.hpp"
 
-#include "stimulark/file/SafeFileWriter.hpp"
+#include "stimulark/platform/SafeFileWriter.hpp"
 #include "stimulark/image/formats/PngCommon.hpp"
 
 #include <csetjmp>

@@ -1,6 +1,7 @@
-#include "stimulark/file/SafeFileWriter.hpp"
+#include "stimulark/platform/SafeFileWriter.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +77,14 @@ bool copyInto(int source, int target) {
 }
 
 } // namespace
+
+struct SafeFileWriter::SavedSignals {
+    struct sigaction fileSize {};
+    struct sigaction pipe {};
+};
+
+SafeFileWriter::SafeFileWriter() = default;
+SafeFileWriter::~SafeFileWriter() { discard(); }
 
 // Opening what exists at the path checks the user's right to write it as the kernel
 // sees it. O_NONBLOCK refuses a FIFO without a reader at once instead of waiting; a
@@ -183,22 +192,22 @@ void SafeFileWriter::removeTemporary() {
 
 // Dispositions are process-wide, so they are changed for the write only.
 void SafeFileWriter::ignoreSignals() {
-    if (signalsIgnored)
+    if (savedSignals)
         return;
+    savedSignals = std::make_unique<SavedSignals>();
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGXFSZ, &ignore, &previousFileSize);
-    ::sigaction(SIGPIPE, &ignore, &previousPipe);
-    signalsIgnored = true;
+    ::sigaction(SIGXFSZ, &ignore, &savedSignals->fileSize);
+    ::sigaction(SIGPIPE, &ignore, &savedSignals->pipe);
 }
 
 void SafeFileWriter::restoreSignals() {
-    if (!signalsIgnored)
+    if (!savedSignals)
         return;
-    ::sigaction(SIGXFSZ, &previousFileSize, nullptr);
-    ::sigaction(SIGPIPE, &previousPipe, nullptr);
-    signalsIgnored = false;
+    ::sigaction(SIGXFSZ, &savedSignals->fileSize, nullptr);
+    ::sigaction(SIGPIPE, &savedSignals->pipe, nullptr);
+    savedSignals.reset();
 }
 
 } // namespace Stimulark

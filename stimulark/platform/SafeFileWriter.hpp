@@ -1,8 +1,7 @@
 #pragma once
 
-#include <signal.h>
-
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace Stimulark {
@@ -16,15 +15,16 @@ namespace Stimulark {
 // written straight through; a FIFO without a reader is refused at once. Other
 // kinds of files are refused.
 //
-// SIGXFSZ and SIGPIPE are ignored from open until commit or discard, so that a
-// file-size limit or a vanished reader fails the write instead of ending the
-// program.
+// On POSIX systems SIGXFSZ and SIGPIPE are ignored from open until commit or
+// discard, so that a file-size limit or a vanished reader fails the write instead
+// of ending the program. Each operating system has its own implementation, in
+// platform/posix/ and platform/win32/.
 class SafeFileWriter {
 public:
     enum class Outcome { written, writeFailed, notReplaced };
 
-    SafeFileWriter() = default;
-    ~SafeFileWriter() { discard(); }
+    SafeFileWriter();
+    ~SafeFileWriter();
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
@@ -52,9 +52,9 @@ private:
     std::FILE* file = nullptr;
     bool throughTarget = false;
     bool inPlace = false;
-    bool signalsIgnored = false;
-    struct sigaction previousFileSize {};
-    struct sigaction previousPipe {};
+    // The signal dispositions in force before the write, where there are signals.
+    struct SavedSignals;
+    std::unique_ptr<SavedSignals> savedSignals;
 };
 
 } // namespace Stimulark

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+
+// The operating system's file and time services that the portable code needs
+// beyond standard C++; each system has its own implementation, in platform/posix/
+// and platform/win32/.
+namespace Stimulark {
+
+// Opens path as fopen would with mode ("r", "w", "a", each optionally with "b" or
+// "+"), but only when it is a regular file: a folder, a device or a FIFO gives
+// null, and a FIFO is refused at once rather than waited for.
+std::FILE* openRegularFile(const char* path, const char* mode);
+
+// The local time of a moment; false when the system cannot tell it.
+bool localTime(std::time_t moment, std::tm& local);
+
+} // namespace Stimulark
