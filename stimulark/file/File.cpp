@@ -1,7 +1,6 @@
 #include "stimulark/file/File.hpp"
 
 #include "stimulark/core/Exception.hpp"
-#include "stimulark/file/UserDirs.hpp"
 #include "stimulark/platform/FileServices.hpp"
 #include "stimulark/platform/Platform.hpp"
 
@@ -27,6 +26,13 @@ void replaceEvery(std::string& text, std::string_view token, const std::string& 
         text.replace(at, token.size(), replacement);
         at = text.find(token, at + replacement.size());
     }
+}
+
+// The path with exactly one trailing "/".
+std::string asFolder(std::string path) {
+    while (!path.empty() && path.back() == '/')
+        path.pop_back();
+    return path + "/";
 }
 
 std::string localTimeStamp() {
@@ -90,19 +96,18 @@ void File::initializeFolders() {
     Platform& host = platform();
     auto& table = pathIds();
 
+    // Either separator ends the folder, so that a Windows path given as it is works too.
     const std::string executable = host.executablePath();
-    const std::size_t slash = executable.rfind('/');
-    table[APP].path = slash == std::string::npos ? std::string() : executable.substr(0, slash + 1);
+    const std::size_t separator = executable.find_last_of("/\\");
+    table[APP].path = separator == std::string::npos ? std::string() : executable.substr(0, separator + 1);
     table[RESOURCES].path = table[APP].path + "Resources/";
 
-    const std::optional<std::string> home = UserDirs::homeFolder(host);
-    if (!home)
+    const std::optional<UserFolders> folders = host.userFolders();
+    if (!folders)
         throw Exception(typeid(File), "", "Failed to get user home path.");
-    table[USER_HOME].path = UserDirs::asFolder(*home);
-
-    const std::string config = UserDirs::configFolder(host, *home);
-    settingsBase() = UserDirs::asFolder(config);
-    table[USER_DOCUMENTS_ROOT].path = UserDirs::asFolder(UserDirs::documentsFolder(config, *home));
+    table[USER_HOME].path = asFolder(folders->home);
+    settingsBase() = asFolder(folders->settings);
+    table[USER_DOCUMENTS_ROOT].path = asFolder(folders->documents);
 
     refreshUserFolders();
 }

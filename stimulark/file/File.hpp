@@ -23,10 +23,9 @@ public:
     };
 
     /// Indices into pathIds(). APP is the executable's folder and RESOURCES its
-    /// "Resources/" subfolder; USER_HOME is $HOME, else the account's home folder;
-    /// USER_SETTING and USER_DOCUMENTS are the toolkit's subfolders of the
-    /// configuration folder and of the documents folder, USER_DOCUMENTS_ROOT the
-    /// documents folder itself.
+    /// "Resources/" subfolder; USER_HOME is the user's home folder; USER_SETTING and
+    /// USER_DOCUMENTS are the toolkit's subfolders of the configuration folder and
+    /// of the documents folder, USER_DOCUMENTS_ROOT the documents folder itself.
     enum PathId { APP = 0, RESOURCES, USER_HOME, USER_SETTING, USER_DOCUMENTS, USER_DOCUMENTS_ROOT };
 
     /// `%APP%`, `%RESOURCES%`, `%USER_HOME%`, `%USER_SETTING%`, `%USER_DOCUMENTS%`,
@@ -43,10 +42,13 @@ public:
     /// `%EXPNAME_` by experimentName(). The user folders are rebuilt first.
     static std::string decodePath(const std::string& name);
     /// Finds the six folders; refuses to go on when no home folder can be found.
-    /// The configuration folder is $XDG_CONFIG_HOME, else ~/.config; the documents
-    /// folder is XDG_DOCUMENTS_DIR of its user-dirs.dirs, else ~/Documents. Without
-    /// a home folder it throws "Stimulark::File [] Failed to get user home path.".
-    /// initializeToolkit calls it.
+    /// The executable's folder ends at the last "/" or backslash of its path. The
+    /// user's folders are the platform's: on Linux the home folder is $HOME, else
+    /// the account's; the configuration folder is $XDG_CONFIG_HOME, else ~/.config;
+    /// the documents folder is XDG_DOCUMENTS_DIR of its user-dirs.dirs, else
+    /// ~/Documents. Without a home folder it throws "Stimulark::File [] Failed to
+    /// get user home path.", after APP and RESOURCES are set. initializeToolkit
+    /// calls it.
     static void initializeFolders();
     /// Rebuilds the user-setting and user-documents folders from their bases:
     /// `<base>/<toolkitFolderName>/`, followed by `<experimentName>/` when one is set

@@ -68,6 +68,15 @@ struct ScreenPoint {
     int y = 0;
 };
 
+// The user's folders as this platform keeps them, each an absolute path without
+// a trailing separator: the home folder, the base of per-user settings, and the
+// documents folder.
+struct UserFolders {
+    std::string home;
+    std::string settings;
+    std::string documents;
+};
+
 // Every window-system and operating-system service the toolkit uses. A backend
 // translates native events and calls; this base owns the message queue, the
 // keyboard snapshot and the window-to-procedure table, so backends stay small.
@@ -92,8 +101,8 @@ public:
 
     // Folders.
     virtual std::string executablePath() = 0;
-    virtual std::optional<std::string> environmentVariable(const char* name) = 0;
-    virtual std::optional<std::string> accountHomeFolder() = 0; // the password entry's home
+    // Nothing when the platform cannot find the user's home folder.
+    virtual std::optional<UserFolders> userFolders() = 0;
 
     // Message queue. Removes at most one message; the keyboard snapshot follows the
     // key and button messages as they are removed.

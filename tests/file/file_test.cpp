@@ -1,11 +1,7 @@
 #include "stimulark/file/File.hpp"
 #include "support/Scripted.hpp"
 
-#include <unistd.h>
-
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
 namespace Stimulark::Testing {
 namespace {
@@ -13,12 +9,12 @@ namespace {
 using enum File::PathId;
 const std::string& folder(File::PathId id) { return File::pathIds()[id].path; }
 
-// A scripted machine: the executable in /opt/exp/run, HOME /home/u.
+// A scripted machine: the executable in /opt/exp/run, the user's folders under /home/u.
 struct Folders : ScriptedTest {
     void SetUp() override {
         ScriptedTest::SetUp();
         scripted().exePath = "/opt/exp/run/Gyrdex";
-        scripted().environment = {{"HOME", "/home/u"}};
+        scripted().folders = UserFolders{"/home/u", "/home/u/.config", "/home/u/Documents"};
         File::initializeFolders();
     }
     void TearDown() override {
@@ -57,26 +53,36 @@ TEST_F(Folders, TimeStampsAreTheLocalSecondOfTheCallAndTheExperimentNameIsNeverR
     EXPECT_EQ(folder(USER_SETTING), "/home/u/.config/Other/");
 }
 
-// An empty HOME falls back to the account; no home at all is refused after the application folders are set.
-// XDG_CONFIG_HOME and its user-dirs.dirs decide, unless the variable is not an absolute path.
-TEST_F(Folders, HomeAndConfigurationFoldersComeFromTheEnvironmentTheAccountOrTheUserDirsFile) {
-    const std::string config = testing::TempDir() + "stimulark-config-" + std::to_string(getpid());
-    std::filesystem::create_directories(config);
-    std::ofstream(config + "/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
-    scripted().environment.emplace_back("XDG_CONFIG_HOME", config);
-    File::initializeFolders();
-    std::filesystem::remove_all(config);
-    EXPECT_EQ(folder(USER_SETTING) + folder(USER_DOCUMENTS) + folder(USER_DOCUMENTS_ROOT),
-              config + "/Stimulark//home/u/Papers/Stimulark//home/u/Papers/");
+// The platform's folders get exactly one trailing "/"; none at all is refused after the application folders are set.
+TEST_F(Folders, UserFoldersAreThePlatformsAndWithoutThemInitialisationFails) {
     scripted().exePath = "/exp/a:b;c/program";
-    scripted().environment = {{"HOME", ""}, {"XDG_CONFIG_HOME", "relative/config"}};
-    scripted().accountHome = "/var/lib/account/";
+    scripted().folders = UserFolders{"/var/lib/account/", "/var/lib/account/.config//", "/srv/papers"};
     File::initializeFolders();
     EXPECT_EQ(File::decodePath("%APP%x:y|%USER_SETTING%"), "/exp/a:b;c/xy/var/lib/account/.config/Stimulark/");
-    scripted().accountHome = std::nullopt;
+    EXPECT_EQ(folder(USER_HOME) + folder(USER_DOCUMENTS) + folder(USER_DOCUMENTS_ROOT),
+              "/var/lib/account//srv/papers/Stimulark//srv/papers/");
+    scripted().folders = UserFolders{"/", "/", "/"};
+    File::initializeFolders();
+    EXPECT_EQ(folder(USER_HOME) + folder(USER_SETTING) + folder(USER_DOCUMENTS_ROOT), "//Stimulark//");
+    scripted().folders = std::nullopt;
     scripted().exePath = "/elsewhere/program";
     EXPECT_EQ(failureMessage(&File::initializeFolders), "Stimulark::File [] Failed to get user home path.");
     EXPECT_EQ(folder(RESOURCES), "/elsewhere/Resources/");
+}
+
+// The executable's folder ends at its last separator of either kind, kept as given.
+TEST_F(Folders, TheApplicationFolderIsFoundInWindowsPathsToo) {
+    const std::pair<const char*, const char*> cases[] = {{"C:/exp/run/prog.exe", "C:/exp/run/"},
+                                                         {"C:\\exp\\run\\prog.exe", "C:\\exp\\run\\"},
+                                                         {"C:\\exp/run\\prog.exe", "C:\\exp/run\\"},
+                                                         {"C:/exp\\run/prog.exe", "C:/exp\\run/"},
+                                                         {"prog.exe", ""}};
+    for (const auto& [executable, app] : cases) {
+        scripted().exePath = executable;
+        File::initializeFolders();
+        EXPECT_EQ(folder(APP), app) << executable;
+        EXPECT_EQ(folder(RESOURCES), std::string(app) + "Resources/") << executable;
+    }
 }
 
 } // namespace

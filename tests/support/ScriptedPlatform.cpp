@@ -21,13 +21,6 @@ void ScriptedPlatform::showNotification(const char* caption, const char* text) {
     notifications.emplace_back(caption, text);
 }
 
-std::optional<std::string> ScriptedPlatform::environmentVariable(const char* name) {
-    for (const auto& [key, value] : environment)
-        if (key == name)
-            return value;
-    return std::nullopt;
-}
-
 int ScriptedPlatform::changeDisplayMode(const DisplayMode* mode, std::uint32_t) {
     if (mode == nullptr) {
         displaySwitched = false;

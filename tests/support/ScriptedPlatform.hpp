@@ -28,8 +28,7 @@ public:
     std::int64_t counterValue() override;
     void showNotification(const char* caption, const char* text) override;
     std::string executablePath() override { return exePath; }
-    std::optional<std::string> environmentVariable(const char* name) override;
-    std::optional<std::string> accountHomeFolder() override { return accountHome; }
+    std::optional<UserFolders> userFolders() override { return folders; }
     ScreenPoint cursorPosition() override { return cursor; }
     DisplayMode currentDisplayMode() override { return display; }
     int changeDisplayMode(const DisplayMode* mode, std::uint32_t flags) override;
@@ -68,8 +67,8 @@ public:
     std::int64_t frequency = 1'000'000'000;
     std::int64_t counter = 0;
     std::int64_t counterStep = 0; // added after every read, so busy waits end
-    std::optional<std::string> accountHome = std::string("/home/scripted");
-    std::vector<std::pair<std::string, std::string>> environment;
+    std::optional<UserFolders> folders =
+        UserFolders{"/home/scripted", "/home/scripted/.config", "/home/scripted/Documents"};
     std::string exePath = "/opt/scripted/bin/program";
     ScreenPoint cursor;
     DisplayMode display{156, 0x5C0000, 32, 1024, 768, 60};

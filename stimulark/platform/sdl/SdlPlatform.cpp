@@ -3,6 +3,7 @@
 #include "stimulark/platform/sdl/SdlKeyTable.hpp"
 #include "stimulark/platform/sdl/SdlState.hpp"
 #include "stimulark/platform/sdl/SdlX11Events.hpp"
+#include "stimulark/platform/sdl/XdgFolders.hpp"
 
 #include <pwd.h>
 #include <sys/resource.h>
@@ -21,6 +22,28 @@ namespace Stimulark {
 namespace {
 
 bool hasText(const char* value) { return value != nullptr && value[0] != '\0'; }
+
+std::optional<std::string> environmentVariable(const char* name) {
+    const char* value = name ? std::getenv(name) : nullptr;
+    if (!value)
+        return std::nullopt;
+    return std::string(value);
+}
+
+// The home folder of the password entry.
+std::optional<std::string> accountHomeFolder() {
+    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
+    passwd entry{};
+    passwd* found = nullptr;
+    int error = 0;
+    while ((error = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < (std::size_t{1} << 20))
+        buffer.resize(buffer.size() * 2);
+    if (error != 0 || !found || !hasText(found->pw_dir))
+        return std::nullopt;
+    return std::string(found->pw_dir);
+}
 
 // Bits of a key message's lParam, as Windows programs read them.
 constexpr std::intptr_t altContextBit = std::intptr_t{1} << 29;
@@ -185,25 +208,8 @@ std::string SdlPlatform::executablePath() {
     return error ? std::string() : path.string();
 }
 
-std::optional<std::string> SdlPlatform::environmentVariable(const char* name) {
-    const char* value = name ? std::getenv(name) : nullptr;
-    if (!value)
-        return std::nullopt;
-    return std::string(value);
-}
-
-std::optional<std::string> SdlPlatform::accountHomeFolder() {
-    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
-    passwd entry{};
-    passwd* found = nullptr;
-    int error = 0;
-    while ((error = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
-           buffer.size() < (std::size_t{1} << 20))
-        buffer.resize(buffer.size() * 2);
-    if (error != 0 || !found || !hasText(found->pw_dir))
-        return std::nullopt;
-    return std::string(found->pw_dir);
+std::optional<UserFolders> SdlPlatform::userFolders() {
+    return Xdg::userFolders(environmentVariable, accountHomeFolder);
 }
 
 // One SDL event at a time while our queue has room: what stays in SDL's queue

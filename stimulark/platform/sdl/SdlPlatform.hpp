@@ -27,8 +27,7 @@ public:
     std::int64_t counterValue() override;
     void showNotification(const char* caption, const char* text) override;
     std::string executablePath() override;
-    std::optional<std::string> environmentVariable(const char* name) override;
-    std::optional<std::string> accountHomeFolder() override;
+    std::optional<UserFolders> userFolders() override;
     ScreenPoint cursorPosition() override;
     DisplayMode currentDisplayMode() override;
     int changeDisplayMode(const DisplayMode* mode, std::uint32_t flags) override;

@@ -1,11 +1,9 @@
-#include "stimulark/file/UserDirs.hpp"
-
-#include "stimulark/platform/Platform.hpp"
+#include "stimulark/platform/sdl/XdgFolders.hpp"
 
 #include <fstream>
 #include <sstream>
 
-namespace Stimulark::UserDirs {
+namespace Stimulark::Xdg {
 
 namespace {
 
@@ -14,6 +12,12 @@ std::string_view withoutTrailingSlashes(std::string_view path) {
     while (!path.empty() && path.back() == '/')
         path.remove_suffix(1);
     return path;
+}
+
+// The path without its trailing slashes, except that the root stays "/".
+std::string asPath(std::string_view path) {
+    const std::string_view trimmed = withoutTrailingSlashes(path);
+    return trimmed.empty() && !path.empty() ? "/" : std::string(trimmed);
 }
 
 bool isNameCharacter(char c) {
@@ -69,16 +73,16 @@ std::optional<std::string> nonEmpty(std::optional<std::string> value) {
 
 } // namespace
 
-std::optional<std::string> homeFolder(Platform& host) {
-    if (auto home = nonEmpty(host.environmentVariable("HOME")))
+std::optional<std::string> homeFolder(const Environment& environment, const AccountHome& accountHome) {
+    if (auto home = nonEmpty(environment("HOME")))
         return home;
-    return nonEmpty(host.accountHomeFolder());
+    return nonEmpty(accountHome());
 }
 
-std::string configFolder(Platform& host, const std::string& home) {
+std::string configFolder(const Environment& environment, const std::string& home) {
     // Relative values are not valid for this variable and are ignored, as the
     // desktop's own tools do.
-    const auto config = host.environmentVariable("XDG_CONFIG_HOME");
+    const auto config = environment("XDG_CONFIG_HOME");
     if (config && config->starts_with('/'))
         return *config;
     return std::string(withoutTrailingSlashes(home)) + "/.config";
@@ -116,9 +120,12 @@ std::string documentsFolder(const std::string& config, const std::string& home) 
     return std::string(withoutTrailingSlashes(home)) + "/Documents";
 }
 
-std::string asFolder(std::string path) {
-    path.resize(withoutTrailingSlashes(path).size());
-    return path + "/";
+std::optional<UserFolders> userFolders(const Environment& environment, const AccountHome& accountHome) {
+    const std::optional<std::string> home = homeFolder(environment, accountHome);
+    if (!home)
+        return std::nullopt;
+    const std::string config = configFolder(environment, *home);
+    return UserFolders{asPath(*home), asPath(config), asPath(documentsFolder(config, *home))};
 }
 
-} // namespace Stimulark::UserDirs
+} // namespace Stimulark::Xdg
