@@ -1,0 +1,25 @@
+#include "stimulark/platform/FileServices.hpp"
+
+#include <sys/stat.h>
+
+namespace Stimulark {
+
+// Windows has no FIFOs to wait on at open; a device such as CON or NUL opens at
+// once and is then turned away by its kind, like a folder.
+std::FILE* openRegularFile(const char* path, const char* mode) {
+    if (!path || !mode)
+        return nullptr;
+    std::FILE* file = std::fopen(path, mode);
+    if (!file)
+        return nullptr;
+    struct _stat64 status {};
+    if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+bool localTime(std::time_t moment, std::tm& local) { return localtime_s(&local, &moment) == 0; }
+
+} // namespace Stimulark

@@ -1,0 +1,54 @@
+#pragma once
+
+// The Win32 backend's state. windows.h comes after the toolkit's headers, whose
+// Windows-style constants it would otherwise turn into numbers.
+#include "stimulark/platform/Messages.hpp"
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace Stimulark {
+
+struct Win32WindowRecord {
+    HWND window = nullptr;
+    HDC deviceContext = nullptr; // the class's own, kept for the window's life
+};
+
+struct Win32PlatformState {
+    // Messages taken from Windows' queue to log their input before the program
+    // reads them; a ring, so that taking them never allocates.
+    static constexpr std::size_t pendingCapacity = 4096;
+    std::array<MSG, pendingCapacity> pending{};
+    std::size_t pendingHead = 0;
+    std::size_t pendingCount = 0;
+
+    std::array<Win32WindowRecord, 8> windows{};
+    ATOM nativeClass = 0;
+    bool cursorHidden = false;
+    LARGE_INTEGER frequency{};
+    // The virtual key each held key went down as, by scan code with the extended
+    // bit, so that its release matches even when the layout changed in between;
+    // the log sees each key before the message queue does, so it keeps its own.
+    std::array<std::uint8_t, 512> heldAs{};
+    std::array<std::uint8_t, 512> loggedAs{};
+
+    Win32WindowRecord* record(WindowHandle handle) {
+        if (handle == 0)
+            return nullptr;
+        for (auto& entry : windows)
+            if (entry.window && reinterpret_cast<WindowHandle>(entry.window) == handle)
+                return &entry;
+        return nullptr;
+    }
+    HDC deviceContext(WindowHandle handle) {
+        Win32WindowRecord* entry = record(handle);
+        return entry ? entry->deviceContext : nullptr;
+    }
+};
+
+} // namespace Stimulark
