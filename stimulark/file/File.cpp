@@ -4,6 +4,7 @@
 #include "stimulark/platform/FileServices.hpp"
 #include "stimulark/platform/Platform.hpp"
 
+#include <algorithm>
 #include <ctime>
 #include <string_view>
 
@@ -76,8 +77,11 @@ std::string File::decodePath(const std::string& name) {
         if (c == '\\')
             c = '/';
 
-    for (const char forbidden : {';', ',', ':', '*', '?', '"', '<', '>', '|'})
-        std::erase(result, forbidden);
+    // A drive's colon ("C:/data") is part of the path, not a character to clean.
+    const auto cleaned = result.begin() + static_cast<std::ptrdiff_t>(driveDesignatorLength(result));
+    result.erase(std::remove_if(cleaned, result.end(),
+                                [](char c) { return std::string_view(";,:*?\"<>|").find(c) != std::string_view::npos; }),
+                 result.end());
 
     // Only the first occurrence of each folder placeholder is replaced.
     for (const PATH_ID_STRING& entry : pathIds()) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 // The operating system's file and time services that the portable code needs
 // beyond standard C++; each system has its own implementation, in platform/posix/
@@ -12,6 +14,10 @@ namespace Stimulark {
 // "+"), but only when it is a regular file: a folder, a device or a FIFO gives
 // null, and a FIFO is refused at once rather than waited for.
 std::FILE* openRegularFile(const char* path, const char* mode);
+
+// The length of the drive designator ("C:") that begins path, whose colon belongs
+// to the path; 0 where paths have no drives.
+std::size_t driveDesignatorLength(std::string_view path);
 
 // The local time of a moment; false when the system cannot tell it.
 bool localTime(std::time_t moment, std::tm& local);

@@ -38,6 +38,8 @@ std::FILE* openRegularFile(const char* path, const char* mode) {
     return file;
 }
 
+std::size_t driveDesignatorLength(std::string_view) { return 0; }
+
 bool localTime(std::time_t moment, std::tm& local) { return localtime_r(&moment, &local) != nullptr; }
 
 } // namespace Stimulark

@@ -20,6 +20,11 @@ std::FILE* openRegularFile(const char* path, const char* mode) {
     return file;
 }
 
+std::size_t driveDesignatorLength(std::string_view path) {
+    const bool letter = path.size() >= 2 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return letter && path[1] == ':' ? 2 : 0;
+}
+
 bool localTime(std::time_t moment, std::tm& local) { return localtime_s(&local, &moment) == 0; }
 
 } // namespace Stimulark
