@@ -3,8 +3,12 @@
 #include "stimulark/app/Application.hpp"
 #include "stimulark/platform/ApplicationProperties.hpp"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <cstdlib>

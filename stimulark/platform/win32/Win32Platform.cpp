@@ -200,6 +200,8 @@ std::optional<UserFolders> Win32Platform::userFolders() {
 }
 
 ScreenPoint Win32Platform::cursorPosition() {
+    if (state_->pointerTracked)
+        return {state_->pointer.x, state_->pointer.y};
     POINT point{};
     if (!GetCursorPos(&point))
         return {};
@@ -334,6 +336,19 @@ bool Win32Platform::handleNative(WindowHandle window, std::uint32_t code, std::u
         message.lParam = lParam;
         queueMessage(message);
         return true;
+    case WM_MOUSEMOVE: {
+        // Windows reports the leave once asked to, after each move that starts a stay.
+        HWND native = reinterpret_cast<HWND>(window);
+        if (!state_->pointerTracked) {
+            TRACKMOUSEEVENT leave{sizeof(TRACKMOUSEEVENT), TME_LEAVE, native, 0};
+            state_->pointerTracked = TrackMouseEvent(&leave) != FALSE;
+        }
+        POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ClientToScreen(native, &point);
+        state_->pointer = point;
+        return true;
+    }
+    case WM_MOUSELEAVE: state_->pointerTracked = false; return true;
     case WM_CLOSE:
         message.code = WM_CLOSE;
         queueMessage(message);

@@ -1,7 +1,11 @@
 #include "stimulark/platform/SafeFileWriter.hpp"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <fcntl.h>

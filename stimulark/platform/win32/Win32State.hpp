@@ -4,8 +4,12 @@
 // Windows-style constants it would otherwise turn into numbers.
 #include "stimulark/platform/Messages.hpp"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <array>
@@ -30,6 +34,11 @@ struct Win32PlatformState {
     std::array<Win32WindowRecord, 8> windows{};
     ATOM nativeClass = 0;
     bool cursorHidden = false;
+    // The pointer as our windows' move messages last placed it; asking Windows
+    // costs a trip to the window server, so it is asked only while no window of
+    // ours has the pointer.
+    bool pointerTracked = false;
+    POINT pointer{};
     LARGE_INTEGER frequency{};
     // The virtual key each held key went down as, by scan code with the extended
     // bit, so that its release matches even when the layout changed in between;
