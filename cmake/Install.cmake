@@ -27,6 +27,7 @@ file(RELATIVE_PATH STIMULARK_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${
 string(REGEX REPLACE "/$" "" STIMULARK_PC_PREFIX "${STIMULARK_PC_PREFIX}")
 if(WIN32)
   set(STIMULARK_PC_LIBS "-lpng -lz -ldSFMT-19937 -lopengl32 -lgdi32 -luser32 -ladvapi32")
+  set(STIMULARK_PC_MAIN_FLAGS "-mwindows -Wl,--undefined=WinMain")
 else()
   set(STIMULARK_PC_LIBS "-lSDL2 -lGL -lpng -lz -ldSFMT-19937 -lX11 -lX11-xcb -lxcb")
 endif()
