@@ -1,5 +1,10 @@
 // The demo and the README's example programs, run for real on the 1024 x 768 X display, driven with
 // xdotool and judged from screenshots, their standard error and their exit codes. Every wait is bounded.
+//
+// The same cases judge another build of the programs, e.g. the Windows one under Wine, when these are set:
+//   STIMULARK_E2E_RUNNER                 a program that starts each of them (its path first, then theirs)
+//   STIMULARK_E2E_GYRDEX, STIMULARK_E2E_FIRST_EXPERIMENT, STIMULARK_E2E_REACTION_TIME,
+//   STIMULARK_E2E_ROTATED_PICTURE        the programs in place of this build's
 
 #include "stimulark/image/Image.hpp"
 #include "support/Screen.hpp"
@@ -33,6 +38,17 @@ namespace {
 
 constexpr auto startLimit = 30s, exitLimit = 5s; // the first start under the sanitizers is slow
 
+// The variable's value, or `otherwise` when it is unset or empty.
+std::string setting(const char* name, const char* otherwise) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : otherwise;
+}
+const std::string runner = setting("STIMULARK_E2E_RUNNER", "");
+const std::string gyrdexExecutable = setting("STIMULARK_E2E_GYRDEX", GYRDEX_EXECUTABLE);
+const std::string exampleExecutable = setting("STIMULARK_E2E_FIRST_EXPERIMENT", EXAMPLE_EXECUTABLE);
+const std::string reactionExecutable = setting("STIMULARK_E2E_REACTION_TIME", REACTION_EXECUTABLE);
+const std::string rotatedPictureExecutable = setting("STIMULARK_E2E_ROTATED_PICTURE", ROTATED_PICTURE_EXECUTABLE);
+
 // A program started from a fresh folder with its standard error in a file there and notifications on standard
 // error only, never a box nobody dismisses. Killed if still running at the end, so a failing test leaves nothing.
 class Program {
@@ -50,9 +66,16 @@ public:
         std::filesystem::remove_all(folder, ignored);
     }
 
+    // How the program ends the lines of its standard output and error: a Windows program's C runtime writes
+    // those in text mode, which turns each "\n" into "\r\n".
+    std::string newline = "\n";
+
     void start(const std::string& executable, const char* display = nullptr, std::vector<std::string> arguments = {}) {
+        newline = std::filesystem::path(executable).extension() == ".exe" ? "\r\n" : "\n";
         const std::string errPath = (folder / "stderr.txt").string(), outPath = (folder / "stdout.txt").string();
         arguments.insert(arguments.begin(), executable);
+        if (!runner.empty())
+            arguments.insert(arguments.begin(), runner);
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
@@ -64,7 +87,7 @@ public:
             ::setenv("STIMULARK_NOTIFICATIONS", "stderr", 1);
             if (display)
                 ::setenv("DISPLAY", display, 1);
-            ::execv(executable.c_str(), argv.data());
+            ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         if (pid_ < 0)
@@ -113,6 +136,15 @@ std::vector<std::string> fields(const std::string& line) {
         else
             parts.back().push_back(c);
     return parts;
+}
+// The lines of `text`, each ended by `newline`; text after the last end is a line too.
+std::vector<std::string> linesOf(const std::string& text, const std::string& newline) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + newline.size()) {
+        end = std::min(text.find(newline, start), text.size());
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
 }
 // Digits, a point and exactly `decimals` digits.
 bool isDecimal(const std::string& text, std::size_t decimals) {
@@ -181,7 +213,7 @@ double turnWithPointerAt(int x, int y, double enough) {
 // Asked to, the demo writes the interval between every two of its frames and their plot when Escape ends it.
 TEST(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscapeOrAtOnceWithExitCode1OnAltF4) {
     Program run, again;
-    run.start(GYRDEX_EXECUTABLE, nullptr, {"--frame-intervals", run.folder.string()});
+    run.start(gyrdexExecutable, nullptr, {"--frame-intervals", run.folder.string()});
     const PixelBlock first = waitForScreen(run, demoShown);
     ASSERT_TRUE(demoShown(first)) << run.err();
     // The instruction line: white glyphs 7 rows high standing on row 100, from x 100 over the 223 pixels its
@@ -217,7 +249,7 @@ TEST(Demo, DrawsItsFrameTurnsWithThePointerAndEndsOnEscapeOrAtOnceWithExitCode1O
     plot.load((run.folder / "frame-intervals.png").string());
     EXPECT_GT(plot.width * plot.height, 0);
 
-    again.start(GYRDEX_EXECUTABLE);
+    again.start(gyrdexExecutable);
     ASSERT_TRUE(demoShown(waitForScreen(again, demoShown))) << again.err();
     xdotool("key alt+F4");
     EXPECT_EQ(again.exitCode(exitLimit), std::optional<int>(1)) << again.err();
@@ -240,13 +272,28 @@ TEST(DemoFailure, MissingOrNotPngPictureAndUnreachableDisplayAreNotifiedAndThePr
          "Stimulark::APICanvasProperties [API ERROR] API Error (Failed to switch display mode)"}};
     for (const auto& [content, display, notification] : cases) {
         SCOPED_TRACE(notification);
+        // Wine's programs share one desktop process, started by the first of them on that one's display: started
+        // on the unreachable display it would fail every program until it ends. Windows always has its desktop, so
+        // a demo on the real display keeps Wine's up meanwhile, and only the program's own display is out of reach.
+        const bool keepDesktop = display && !runner.empty();
+        Program keeper;
+        if (keepDesktop) {
+            keeper.start(gyrdexExecutable);
+            ASSERT_TRUE(demoShown(waitForScreen(keeper, demoShown))) << keeper.err();
+        }
         Program run;
-        std::filesystem::copy_file(GYRDEX_EXECUTABLE, run.folder / "gyrdex");
+        const std::filesystem::path copy = run.folder / std::filesystem::path(gyrdexExecutable).filename();
+        std::filesystem::copy_file(gyrdexExecutable, copy);
         if (content)
             std::ofstream(run.folder / "Gyrdex.png") << content;
-        run.start(run.folder / "gyrdex", display);
+        run.start(copy, display);
         EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
-        EXPECT_NE(run.err().find("Stimulark Notification: " + notification + "\n"), std::string::npos) << run.err();
+        EXPECT_NE(run.err().find("Stimulark Notification: " + notification + run.newline), std::string::npos)
+            << run.err();
+        if (keepDesktop) {
+            xdotool("key Escape");
+            EXPECT_EQ(keeper.exitCode(exitLimit), std::optional<int>(0)) << keeper.err();
+        }
     }
 }
 
@@ -254,17 +301,16 @@ TEST(DemoFailure, MissingOrNotPngPictureAndUnreachableDisplayAreNotifiedAndThePr
 // square's onset to the press, which is shorter than the whole trial and never negative.
 TEST(ReadmeExample, ReactionTimesAreTakenFromTheSquaresOnsetToThePress) {
     Program run;
-    run.start(REACTION_EXECUTABLE);
+    run.start(reactionExecutable);
     waitForScreen(run, [](const PixelBlock& s) { return isWhite(s.at(511, 383)); });
     for (int trial = 0; trial < 5 && !run.exitCode(900ms); ++trial)
         xdotool("key f");
     ASSERT_EQ(run.exitCode(startLimit), std::optional<int>(0)) << run.err();
-    std::istringstream csv(run.out());
-    std::string line;
-    std::getline(csv, line);
-    EXPECT_EQ(line, "trial,key,reaction_ms");
+    const std::vector<std::string> lines = linesOf(run.out(), run.newline);
+    EXPECT_EQ(lines.empty() ? "" : lines.front(), "trial,key,reaction_ms");
     int trials = 0;
-    for (; std::getline(csv, line); ++trials) {
+    for (; trials + 1 < static_cast<int>(lines.size()); ++trials) {
+        const std::string& line = lines[static_cast<std::size_t>(trials) + 1];
         const std::vector<std::string> row = fields(line);
         ASSERT_TRUE(row.size() == 3 && isDecimal(row[2], 1)) << line;
         EXPECT_EQ(row[0] + row[1], std::to_string(trials + 1) + "F");
@@ -275,7 +321,7 @@ TEST(ReadmeExample, ReactionTimesAreTakenFromTheSquaresOnsetToThePress) {
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {
     Program run;
-    run.start(EXAMPLE_EXECUTABLE);
+    run.start(exampleExecutable);
     const PixelBlock shot = waitForScreen(run, [](const PixelBlock& s) { return measure(s, isRed, true).count > 0; });
 
     // Rectangle(100, 100) centred on the 1024 x 768 screen's (511.5, 383.5) covers 462..561 x 334..433.
@@ -305,10 +351,10 @@ PixelBlock readPng(const std::filesystem::path& path) {
 // The frame rotated_picture saves is the grey screen with the demo's picture turned 30 degrees clockwise about its
 // centre: each pixel around the centre shows the picture's texel that the turn brought there, over the grey.
 TEST(ReadmeExample, RotatedPictureSavesItsFrameWithThePictureTurnedAboutTheCentre) {
-    const std::filesystem::path pictureFile = std::filesystem::path(GYRDEX_EXECUTABLE).parent_path() / "Gyrdex.png";
+    const std::filesystem::path pictureFile = std::filesystem::path(gyrdexExecutable).parent_path() / "Gyrdex.png";
     Program run;
     const std::filesystem::path frameFile = run.folder / "frame.png";
-    run.start(ROTATED_PICTURE_EXECUTABLE, nullptr, {pictureFile.string(), frameFile.string()});
+    run.start(rotatedPictureExecutable, nullptr, {pictureFile.string(), frameFile.string()});
     waitForScreen(run, [](const PixelBlock& s) { return markerAngle(s).has_value(); });
     xdotool("key Escape");
     ASSERT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
@@ -355,10 +401,10 @@ TEST(ReadmeExample, RotatedPictureSavesItsFrameWithThePictureTurnedAboutTheCentr
 TEST(ReadmeExample, RotatedPictureNotifiesAMissingPictureAndSavesNothing) {
     Program run;
     const std::filesystem::path missing = run.folder / "missing.png", frameFile = run.folder / "frame.png";
-    run.start(ROTATED_PICTURE_EXECUTABLE, nullptr, {missing.string(), frameFile.string()});
+    run.start(rotatedPictureExecutable, nullptr, {missing.string(), frameFile.string()});
     EXPECT_EQ(run.exitCode(startLimit), std::optional<int>(0));
     EXPECT_NE(run.err().find("Stimulark Notification: Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] "
-                             "Failed to open the requested file.\n"),
+                             "Failed to open the requested file." + run.newline),
               std::string::npos)
         << run.err();
     // Nothing beside the run's own stderr.txt and stdout.txt.
