@@ -4,7 +4,9 @@
 #include "stimulark/platform/ApplicationProperties.hpp"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // libstdc++ defines it already on MinGW
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <cstdlib>

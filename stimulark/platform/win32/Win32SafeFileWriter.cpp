@@ -1,7 +1,9 @@
 #include "stimulark/platform/SafeFileWriter.hpp"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // libstdc++ defines it already on MinGW
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <fcntl.h>

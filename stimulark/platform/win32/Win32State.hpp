@@ -5,7 +5,9 @@
 #include "stimulark/platform/Messages.hpp"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // libstdc++ defines it already on MinGW
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <array>
