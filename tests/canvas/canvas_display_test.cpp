@@ -3,6 +3,7 @@
 #include "display_canvas.hpp"
 
 #include "stimulark/canvas/Fonts.hpp"
+#include "support/Injection.hpp"
 
 #include <algorithm>
 #include <array>
@@ -56,7 +57,9 @@ TEST_F(CanvasDisplay, CoversTheDisplayBlankWithAPixelExactProjectionAndRefusesNo
 }
 
 TEST_F(CanvasDisplay, ARealKeyIsPushedOnceAndTheCursorCrossFollowsTheRealPointer) {
-    ASSERT_EQ(std::system("xdotool mousemove 200 150 key Escape"), 0);
+    movePointer(200, 150);
+    injectKey("Escape", true);
+    injectKey("Escape", false);
     int pushed = 0;
     for (int i = 0; i < 400 && !pushed; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(5)))
         pushed = Keyboard::query(KEY_ESCAPE, PUSHED);
@@ -71,8 +74,8 @@ TEST_F(CanvasDisplay, ARealKeyIsPushedOnceAndTheCursorCrossFollowsTheRealPointer
     const PixelBlock shown = readScreen(190, 140, 21, 21, 206, 150, gray);
     for (int y = 140; y <= 160; ++y)
         for (int x = 190; x <= 210; ++x) {
-            const auto [near, far] = std::minmax({std::abs(x - 200), std::abs(y - 150)});
-            const std::uint32_t expected = near == 0 && far <= 4 ? white : near <= 1 && far <= 5 ? black : gray;
+            const auto [across, along] = std::minmax({std::abs(x - 200), std::abs(y - 150)});
+            const std::uint32_t expected = across == 0 && along <= 4 ? white : across <= 1 && along <= 5 ? black : gray;
             EXPECT_EQ(shown.at(x, y), expected) << "white arms of four in a black border, at " << x << ", " << y;
         }
 }

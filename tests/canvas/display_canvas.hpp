@@ -5,6 +5,7 @@
 #include "support/Scripted.hpp"
 
 #include <GL/gl.h>
+#include <GL/glext.h> // GL_BGRA, which Windows' gl.h (OpenGL 1.1) lacks
 
 #include <algorithm>
 #include <chrono>

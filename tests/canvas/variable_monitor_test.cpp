@@ -50,7 +50,7 @@ TEST_F(VariableMonitorKeys, EmptyListQueriesNoKeyThenStepsGoToTheEntrySelectedBe
     EXPECT_CALL(m.c, decrement(true));
     hold({VK_LEFT});
     drawVariableMonitor();
-    for (auto [key, selected] : {std::pair{VK_DOWN, 0}, {VK_UP, 2}}) {
+    for (auto [key, selected] : {std::pair<std::uint8_t, int>{VK_DOWN, 0}, {VK_UP, 2}}) {
         hold({VK_DOWN, VK_UP, VK_LEFT, VK_RIGHT}, 0);
         hold({key});
         drawVariableMonitor();
@@ -59,7 +59,7 @@ TEST_F(VariableMonitorKeys, EmptyListQueriesNoKeyThenStepsGoToTheEntrySelectedBe
     // A selection left out of the list by the program comes back into it before a step.
     EXPECT_CALL(m.c, increment(true)); // shift is still held
     EXPECT_CALL(m.a, decrement(true));
-    for (auto [stale, key, corrected] : {std::tuple{3, VK_RIGHT, 2}, {-1, VK_LEFT, 0}}) {
+    for (auto [stale, key, corrected] : {std::tuple<int, std::uint8_t, int>{3, VK_RIGHT, 2}, {-1, VK_LEFT, 0}}) {
         selectedMonitor = stale;
         hold({VK_DOWN, VK_UP, VK_LEFT, VK_RIGHT}, 0);
         hold({key});

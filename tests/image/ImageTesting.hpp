@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
+#include <string>
 
 namespace Stimulark::Testing {
 
@@ -113,10 +115,21 @@ inline std::string readBytes(const std::string& path) {
 
 inline void writeBytes(const std::string& path, std::string_view s) { std::ofstream(path, std::ios::binary) << s; }
 
-// A fresh folder under the system's temporary folder, removed with its contents.
+// A fresh folder under the system's temporary folder, only the user's, removed with its contents.
 struct TempFolder {
-    std::string root = std::filesystem::temp_directory_path() / "stimulark-png-XXXXXX";
-    TempFolder() { EXPECT_NE(::mkdtemp(root.data()), nullptr); }
+    std::string root;
+    TempFolder() {
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("stimulark-png-" + std::to_string(entropy()));
+            if (std::filesystem::create_directory(candidate)) {
+                std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+                root = candidate.string();
+            }
+        }
+        EXPECT_FALSE(root.empty());
+    }
     ~TempFolder() { std::filesystem::remove_all(root); }
     std::string operator/(const std::string& name) const { return root + "/" + name; }
     auto entries() const { return std::distance(std::filesystem::directory_iterator(root), {}); }

@@ -14,7 +14,7 @@ struct PixelBlock {
     bool operator==(const PixelBlock&) const = default;
 };
 
-// What the X display shows in the block, the whole screen when `width` is 0; std::runtime_error without a display.
+// What the display shows in the block, the whole screen when `width` is 0; std::runtime_error without a display.
 PixelBlock grabScreen(int left = 0, int top = 0, int width = 0, int height = 0);
 
 } // namespace Stimulark::Testing

@@ -79,6 +79,15 @@ std::uint8_t sideKeyOf(WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
+// Windows stamps each input message with the tick count of its arrival; the log
+// puts that moment on the counter, as long before now as the message is old. The
+// client's tick count may lag the one that stamped the message, which then reads
+// as no age at all.
+std::int64_t arrivalTicks(DWORD messageTime, std::int64_t now, std::int64_t frequency) {
+    const auto age = static_cast<std::int32_t>(GetTickCount() - messageTime);
+    return age > 0 ? now - std::int64_t{age} * frequency / 1000 : now;
+}
+
 std::size_t keySlot(LPARAM lParam) {
     return ((static_cast<std::size_t>(lParam) >> 16) & 0xFF) | ((lParam & extendedBit) ? 0x100 : 0);
 }
@@ -119,6 +128,9 @@ Win32Platform::~Win32Platform() {
     for (auto& entry : state_->windows)
         if (entry.window)
             DestroyWindow(entry.window);
+    // Refused, harmlessly, while another backend in the process still has windows of the class.
+    if (state_->nativeClass)
+        UnregisterClassA(MAKEINTATOM(state_->nativeClass), GetModuleHandleA(nullptr));
     if (state_->cursorHidden)
         ShowCursor(TRUE);
 }
@@ -255,12 +267,13 @@ bool Win32Platform::takeNativeMessage() {
     if (!PeekMessageA(&native, nullptr, 0, 0, PM_REMOVE))
         return false;
     const std::int64_t now = counterValue();
+    const auto arrival = [&] { return arrivalTicks(native.time, now, state_->frequency.QuadPart); };
     if (isKeyMessage(native.message)) {
         const bool down = native.message == WM_KEYDOWN || native.message == WM_SYSKEYDOWN;
         if (!(down && (native.lParam & repeatBit))) {
             const std::uint8_t key = matchRelease(state_->loggedAs, down, native.lParam, native.wParam);
             if (key != 0)
-                keyLog().push(KeyRecord{key, down, now});
+                keyLog().push(KeyRecord{key, down, arrival()});
         }
     } else {
         bool pressed = false;
@@ -268,7 +281,7 @@ bool Win32Platform::takeNativeMessage() {
         if (button >= 0) {
             POINT point{static_cast<short>(LOWORD(native.lParam)), static_cast<short>(HIWORD(native.lParam))};
             ClientToScreen(native.hwnd, &point);
-            buttonLog().push(ButtonRecord{button, pressed, point.x, point.y, now});
+            buttonLog().push(ButtonRecord{button, pressed, point.x, point.y, arrival()});
         }
     }
     state_->pending[(state_->pendingHead + state_->pendingCount) % state_->pendingCapacity] = native;

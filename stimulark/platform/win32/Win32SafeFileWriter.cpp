@@ -3,7 +3,7 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#ifndef NOMINMAX
+#ifndef NOMINMAX // libstdc++ defines it already on MinGW
 #define NOMINMAX
 #endif
 #include <windows.h>

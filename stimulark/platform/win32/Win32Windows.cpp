@@ -54,7 +54,9 @@ WindowHandle Win32Platform::createNativeWindow(std::uint32_t exStyle, const char
         windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         windowClass.lpszClassName = nativeClassName;
         state_->nativeClass = RegisterClassExA(&windowClass);
-        if (!state_->nativeClass)
+        // Another backend in this process may hold the class; its procedure is this one, and each window
+        // finds its own backend through its creation data.
+        if (!state_->nativeClass && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             return 0;
     }
     HWND window = CreateWindowExA(exStyle, nativeClassName, title ? title : "", style, x, y, width, height, nullptr,
