@@ -79,13 +79,17 @@ std::uint8_t sideKeyOf(WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
-// Windows stamps each input message with the tick count of its arrival; the log
-// puts that moment on the counter, as long before now as the message is old. The
-// client's tick count may lag the one that stamped the message, which then reads
-// as no age at all.
+// An input message is stamped with the counter as the backend takes it from
+// Windows' queue. Windows' own time on the message counts milliseconds of
+// GetTickCount, which moves in 10 to 16 ms steps on Windows (1 ms under Wine), so
+// it serves only to tell a message that waited in the queue: one older than a
+// whole coarse step is put back by its age, which bounds the error by one step
+// instead of the whole wait, and a fresh one is never put before its arrival.
+constexpr std::int32_t coarseTickMilliseconds = 16;
+
 std::int64_t arrivalTicks(DWORD messageTime, std::int64_t now, std::int64_t frequency) {
     const auto age = static_cast<std::int32_t>(GetTickCount() - messageTime);
-    return age > 0 ? now - std::int64_t{age} * frequency / 1000 : now;
+    return age > coarseTickMilliseconds ? now - std::int64_t{age} * frequency / 1000 : now;
 }
 
 std::size_t keySlot(LPARAM lParam) {
