@@ -37,7 +37,8 @@ public:
     /// Turns a file name with placeholders, `%TIME_` and `%EXPNAME_` into a path.
     ///
     /// Backslashes become "/", and the characters `; , : * ? " < > |` are removed from
-    /// the name, except the colon of a Windows drive that begins it ("C:/data"). Then the first occurrence of each folder placeholder is replaced by
+    /// the name, except the colon of a Windows drive letter that begins it, as in
+    /// `C:/data`. Then the first occurrence of each folder placeholder is replaced by
     /// its folder, every `%TIME_` by the local time as YYYYMMDD_HHMMSS and every
     /// `%EXPNAME_` by experimentName(). The user folders are rebuilt first.
     static std::string decodePath(const std::string& name);
