@@ -138,7 +138,7 @@ TEST_F(Win32, InputBecomesMessagesAltMakesSystemKeysAndRepeatsAreNotQueued) {
 // Keys and buttons go to the logs as the backend takes them from Windows' queue, before and apart from the
 // messages; one that waited in Windows' queue longer than a coarse tick is put back by its age, so a program
 // spinning meanwhile gets no later stamps.
-TEST_F(Win32, InputIsLoggedWithTheMomentWindowsGotIt) {
+TEST_F(Win32, InputIsLoggedAsTakenAndPutBackByItsAgeAfterALongWait) {
     ASSERT_NE(openWindow(64, 48), 0u);
     settle();
     Keyboard::clearEvents();
