@@ -2,6 +2,8 @@
 
 #include "stimulark/platform/Backend.hpp"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace Stimulark {
@@ -34,6 +36,13 @@ std::unique_ptr<Platform> installPlatform(std::unique_ptr<Platform> backend) {
     auto previous = std::move(installed());
     installed() = std::move(backend);
     return previous;
+}
+
+bool Platform::notifyOnStandardError(const char* caption, const char* text) {
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stderr);
+    const char* route = std::getenv("STIMULARK_NOTIFICATIONS");
+    return !(route && std::strcmp(route, "stderr") == 0);
 }
 
 bool Platform::queueMessage(const Message& message) {

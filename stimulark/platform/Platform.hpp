@@ -163,6 +163,11 @@ public:
     virtual bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) = 0; // 3 x 256
 
 protected:
+    // The part of showNotification every backend shares: writes "<caption>: <text>"
+    // to standard error (a null text as empty); false when STIMULARK_NOTIFICATIONS=stderr
+    // keeps the notification there alone, true when the box is to be shown as well.
+    static bool notifyOnStandardError(const char* caption, const char* text);
+
     // Translates pending native events into messages with queueMessage while there is room.
     virtual void pollEvents() = 0;
     virtual WindowHandle createNativeWindow(std::uint32_t exStyle, const char* title, std::uint32_t style,

@@ -173,12 +173,7 @@ std::int64_t SdlPlatform::counterValue() {
 void SdlPlatform::showNotification(const char* caption, const char* text) {
     caption = caption ? caption : "";
     text = text ? text : "";
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-    const char* route = std::getenv("STIMULARK_NOTIFICATIONS");
-    if (route && std::strcmp(route, "stderr") == 0)
-        return;
-    if (displayAvailable())
+    if (notifyOnStandardError(caption, text) && displayAvailable())
         showMessageBox(caption, text);
 }
 

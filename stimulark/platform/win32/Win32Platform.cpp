@@ -159,10 +159,7 @@ std::int64_t Win32Platform::counterValue() {
 void Win32Platform::showNotification(const char* caption, const char* text) {
     caption = caption ? caption : "";
     text = text ? text : "";
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-    const char* route = std::getenv("STIMULARK_NOTIFICATIONS");
-    if (route && std::strcmp(route, "stderr") == 0)
+    if (!notifyOnStandardError(caption, text))
         return;
     // A top-most full-screen window would hide the box and the pointer needed to
     // dismiss it; both come back afterwards.
