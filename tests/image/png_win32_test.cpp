@@ -2,11 +2,7 @@
 
 #include "image/PngTesting.hpp"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <filesystem>
 

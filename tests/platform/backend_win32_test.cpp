@@ -9,12 +9,7 @@
 #include "support/Scripted.hpp"
 
 #include <gtest/gtest.h>
-// After the toolkit's headers, whose Windows-style constants it would turn into numbers.
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <array>
 #include <cstdlib>

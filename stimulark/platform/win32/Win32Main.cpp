@@ -3,13 +3,7 @@
 #include "stimulark/app/Application.hpp"
 #include "stimulark/platform/ApplicationProperties.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <cstdlib>
 

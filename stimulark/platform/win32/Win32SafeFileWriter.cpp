@@ -1,12 +1,6 @@
 #include "stimulark/platform/SafeFileWriter.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <fcntl.h>
 #include <io.h>

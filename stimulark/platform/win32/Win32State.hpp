@@ -1,16 +1,9 @@
 #pragma once
 
-// The Win32 backend's state. windows.h comes after the toolkit's headers, whose
-// Windows-style constants it would otherwise turn into numbers.
+// The Win32 backend's state.
 #include "stimulark/platform/Messages.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <array>
 #include <cstddef>

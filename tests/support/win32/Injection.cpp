@@ -1,10 +1,6 @@
 #include "support/Injection.hpp"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // libstdc++ defines it already on MinGW
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "stimulark/platform/win32/WindowsApi.hpp"
 
 #include <cstring>
 #include <stdexcept>
