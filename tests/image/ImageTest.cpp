@@ -16,7 +16,8 @@ using namespace Testing;
 Bytes bytesOf(const Image& image) { return Bytes(image.byteBitmap, image.byteBitmap + image.bitmapBytes); }
 
 // Rows are 4-byte aligned and bottom-up; a new image is opaque black; each layout keeps only its own
-// components, BYTE ones as v x 255 rounded half up, FLOAT ones in single precision.
+// components, BYTE ones as v x 255 rounded half up and clamped, FLOAT ones in single precision. Every byte
+// value reads back exactly as byte / 255.
 TEST(ImageLayout, EveryFormatAlignsRowsAndKeepsOnlyItsComponents) {
     const std::tuple<int, PixelComponents, PixelPrecision, int, int, int> cases[] = {
         {1, RGB, BYTE, 3, 4, 4},    {2, RGB, BYTE, 3, 8, 8},    {5, GRAY, BYTE, 1, 8, 8},  {7, RGBA, BYTE, 4, 28, 28},
@@ -33,6 +34,15 @@ TEST(ImageLayout, EveryFormatAlignsRowsAndKeepsOnlyItsComponents) {
         const double b = bytes ? 1 / 255.0 : double{0.003F}, a = !alpha ? 1.0 : bytes ? 102 / 255.0 : double{0.4F};
         EXPECT_EQ(rgba(image.getPixel(0, 0)), (components == GRAY ? std::array{r, r, r, 1.0} : std::array{r, g, b, a}));
         EXPECT_TRUE(bytes ? image.byteBitmap[2 * line] == 254 : image.floatBitmap[2 * elements] == 0.998F);
+    }
+    Color wild; // fields written directly, past what Color's own setters allow
+    std::tie(wild.r, wild.g, wild.b, wild.a) = std::tuple(1.004, -0.2, nan, 1e300);
+    Image clamped(1, 1, RGBA, BYTE), all(256, 1, RGBA, BYTE);
+    clamped.setPixel(0, 0, wild);
+    EXPECT_EQ(bytesOf(clamped), (Bytes{255, 0, 0, 255}));
+    for (int b = 0; b < 256; ++b) {
+        all.setPixel(b, 0, Color(b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0));
+        ASSERT_EQ(rgba(all.getPixel(b, 0)), (std::array{b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0})) << b;
     }
 }
 
@@ -109,20 +119,6 @@ TEST(ImageFill, MatchesPerPixelSetPixelInEveryFormat) {
     EXPECT_EQ(bytesOf(outside), Bytes(outside.bitmapBytes, 0));
 }
 
-// Colour fields written out of range are clamped; every byte value reads back as byte / 255.
-TEST(PixelAccess, BytesAreClampedAndReadBackExactly) {
-    Color wild;
-    std::tie(wild.r, wild.g, wild.b, wild.a) = std::tuple(1.004, -0.2, nan, 1e300);
-    Image clamped(1, 1, RGBA, BYTE);
-    clamped.setPixel(0, 0, wild);
-    EXPECT_EQ(bytesOf(clamped), (Bytes{255, 0, 0, 255}));
-    Image all(256, 1, RGBA, BYTE);
-    for (int b = 0; b < 256; ++b) {
-        all.setPixel(b, 0, Color(b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0));
-        ASSERT_EQ(rgba(all.getPixel(b, 0)), (std::array{b / 255.0, (255 - b) / 255.0, b / 255.0, b / 255.0})) << b;
-    }
-}
-
 // One canvas on the real backend for the whole suite.
 struct ImageOnCanvas : ::testing::Test {
     static void SetUpTestSuite() {
@@ -162,8 +158,9 @@ struct ImageOnCanvas : ::testing::Test {
 };
 
 // Textured or not, an image shows its pixels at its place, nothing in the one-pixel frame around it. The
-// upload shows nothing; a second one refreshes the same texture; switching off deletes it.
-TEST_F(ImageOnCanvas, TexturedAndUntexturedDrawingShowTheSamePixels) {
+// upload shows nothing; a second one refreshes the same texture; switching off deletes it. A translucent RGBA
+// image is blended over what is drawn, and a texture follows the GL matrix, as the demo turns its picture.
+TEST_F(ImageOnCanvas, DrawsItsPixelsInPlaceBlendedAndTurnedWithOrWithoutATexture) {
     for (const auto& [components, precision] : {std::pair{GRAY, BYTE}, {RGB, BYTE}, {RGBA, BYTE}, {RGB, FLOAT}}) {
         SCOPED_TRACE(testing::Message() << "layout " << components << ", precision " << precision);
         Image image(100, 60, components, precision);
@@ -187,33 +184,27 @@ TEST_F(ImageOnCanvas, TexturedAndUntexturedDrawingShowTheSamePixels) {
         image.useTexture(false);
         EXPECT_FALSE(glIsTexture(name) || image.textured);
     }
-}
-
-// A translucent RGBA image is blended over what is drawn, with its texture or without.
-TEST_F(ImageOnCanvas, RgbaImagesBlendByTheirAlpha) {
-    Image image(4, 4, RGBA, BYTE);
-    image.clear(Color(1.0, 1.0, 1.0, 0.5));
+    Image translucent(4, 4, RGBA, BYTE);
+    translucent.clear(Color(1.0, 1.0, 1.0, 0.5));
     for (const bool textured : {false, true}) {
         canvas->clear(Color::black, BACK_BUFFER);
-        image.useTexture(textured);
-        image.draw(10.0, 10.0);
+        translucent.useTexture(textured);
+        translucent.draw(10.0, 10.0);
         EXPECT_NEAR(readBack(11, 11, 1, 1)[0], 128, 1) << (textured ? "textured" : "untextured");
     }
-}
-
-TEST_F(ImageOnCanvas, TexturedImageFollowsTheRotation) {
-    Image image(100, 60, RGB, BYTE);
-    paint(image, 1.0);
-    image.useTexture(true);
+    Image turned(100, 60, RGB, BYTE);
+    paint(turned, 1.0);
+    turned.useTexture(true);
+    canvas->clear(Color::black, BACK_BUFFER);
     glPushMatrix();
     glTranslated(canvas->getCenterX(), canvas->getCenterY(), 0.0);
     glRotated(90.0, 0.0, 0.0, 1.0);
-    glTranslated(-image.getWidth() * 0.5, -image.getHeight() * 0.5, 0.0);
-    image.draw();
+    glTranslated(-turned.getWidth() * 0.5, -turned.getHeight() * 0.5, 0.0);
+    turned.draw();
     glPopMatrix();
     // Turned clockwise about the centre, framed by one black pixel: the top line is the rightmost column.
     EXPECT_EQ(readBack(canvas->width / 2 - 31, canvas->height / 2 - 51, 62, 102),
-              expected(image, 62, 102, RGB, [](int i, int j) { return std::pair{60 - j, i + 1}; }));
+              expected(turned, 62, 102, RGB, [](int i, int j) { return std::pair{60 - j, i + 1}; }));
 }
 
 // Sides are powers of two, at least 2; the image sits top-left (top line in the last texel row) on opaque

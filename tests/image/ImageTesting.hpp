@@ -1,6 +1,8 @@
 #pragma once
 
+#include "stimulark/file/File.hpp"
 #include "stimulark/image/Image.hpp"
+#include "stimulark/image/formats/PngBridge.hpp"
 #include "support/Scripted.hpp"
 
 #include <png.h>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace Stimulark::Testing {
 
@@ -99,8 +102,7 @@ inline std::string rawDeflate(const std::string& data, int flush) {
 inline std::string zlibStream(const std::string& prefix, int mebibytes) {
     std::string out = "\x78\xDA" + rawDeflate(prefix, Z_FULL_FLUSH);
     uLong sum = adler32(1, reinterpret_cast<const Bytef*>(prefix.data()), uInt(prefix.size()));
-    const std::string zeros(mebibytes > 0 ? 1 << 20 : 0, '\0');
-    const std::string repeated = rawDeflate(zeros, Z_FULL_FLUSH);
+    const std::string zeros(mebibytes > 0 ? 1 << 20 : 0, '\0'), repeated = rawDeflate(zeros, Z_FULL_FLUSH);
     const uLong zerosSum = adler32(1, reinterpret_cast<const Bytef*>(zeros.data()), uInt(zeros.size()));
     for (int i = 0; i < mebibytes; ++i) {
         out += repeated;
@@ -133,6 +135,27 @@ struct TempFolder {
     ~TempFolder() { std::filesystem::remove_all(root); }
     std::string operator/(const std::string& name) const { return root + "/" + name; }
     auto entries() const { return std::distance(std::filesystem::directory_iterator(root), {}); }
+};
+
+// What the PNG bridge reports, and pictures the PNG tests share.
+using IMAGE_FORMATS::PNG_BRIDGE;
+inline constexpr int GREY = PNG_COLOR_TYPE_GRAY;
+inline const std::string bridge = "Stimulark::IMAGE_FORMATS::PNG_BRIDGE ";
+inline const std::string notPng = bridge + "[FILE FORMAT ERROR] The requested file is not PNG.";
+inline const std::string notOpened = bridge + "[FILE ACCESS ERROR] Failed to open the requested file.";
+inline const std::string notWritable =
+    bridge + "[FILE FORMAT ERROR] The requested data is not able to be put as a PNG file.";
+inline const std::string unsupported = imageFailure("File Type Error", "Specified image type is not supported.");
+inline const PngPicture grey5x2{.width = 5, .type = GREY, .rows = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}}};
+inline const Bytes grey5x2Lines{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+inline const std::string noRows = pngChunk("IDAT", zlibStream("", 0)) + pngChunk("IEND", ""); // follows a header
+
+// A temporary folder that is the application's folder (%APP%) while it lasts. Image::load and save reach it
+// through the placeholder, whose folder is taken as it is: the rest of a name loses every ':', so a Windows
+// path with its drive letter would not do.
+struct AppFolder : TempFolder {
+    std::string previous = std::exchange(File::pathIds()[File::APP].path, root + "/");
+    ~AppFolder() { File::pathIds()[File::APP].path = previous; }
 };
 
 } // namespace Stimulark::Testing

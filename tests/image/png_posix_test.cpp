@@ -1,6 +1,6 @@
 // What only POSIX systems have: FIFOs, devices, links, owners and modes, file-size limits, fork.
 
-#include "image/PngTesting.hpp"
+#include "image/ImageTesting.hpp"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
-#include <random>
 
 namespace Stimulark::Testing {
 namespace {
@@ -20,10 +18,9 @@ namespace {
 TEST(PngLoadDeathTest, ReadsOnlyRegularFiles) {
     TempFolder folder;
     writePng(folder / "real.png", grey5x2);
-    ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600), 0);
-    ASSERT_EQ(::mkdir((folder / "folder.png").c_str(), 0700), 0);
-    ASSERT_EQ(::symlink("/dev/zero", (folder / "zero.png").c_str()), 0);
-    ASSERT_EQ(::symlink("real.png", (folder / "link.png").c_str()), 0);
+    ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600) | ::mkdir((folder / "folder.png").c_str(), 0700) |
+                  ::symlink("/dev/zero", (folder / "zero.png").c_str()) | ::symlink("real.png", (folder / "link.png").c_str()),
+              0);
     auto loads = [&] {
         ::alarm(10); // a blocked load ends this child, not the test program
         for (const char* name : {"fifo.png", "folder.png", "zero.png"}) {
@@ -58,7 +55,7 @@ TEST(PngLoad, TouchesNoPictureMemoryBeforeItsRowsArrive) {
 
 // A save writes where the path leads: a link's target is replaced and the link kept, a file with other
 // names is rewritten in place, and a FIFO or a character device is written through, never replaced. A
-// replaced file keeps its mode, owner and group.
+// replaced file keeps its mode, owner and group (giving it away needs root; elsewhere it keeps its owner anyway).
 TEST(PngSave, WritesWhereThePathLeads) {
     TempFolder folder;
     auto path = [&](const char* name) { return folder / name; };
@@ -69,34 +66,25 @@ TEST(PngSave, WritesWhereThePathLeads) {
     const std::string png = readBytes(path("new.png"));
     writeBytes(path("real.png"), "old");
     writeBytes(path("a.png"), "old");
-    // Giving a file to another user needs root: elsewhere the file keeps its owner anyway.
-    const bool root = ::geteuid() == 0;
-    ASSERT_EQ(::chmod(path("real.png").c_str(), 0640), 0);
-    if (root) {
-        ASSERT_EQ(::chown(path("real.png").c_str(), 4321, 8765), 0);
-    }
+    ASSERT_EQ(::chmod(path("real.png").c_str(), 0640) | (::geteuid() == 0 ? ::chown(path("real.png").c_str(), 4321, 8765) : 0), 0);
+    struct stat old {}, replaced {};
+    ASSERT_EQ(::stat(path("real.png").c_str(), &old), 0);
     for (const auto& [link, target] : {std::pair{"link.png", "real.png"}, {"null.png", "/dev/null"},
                                        {"dangling.png", "made.png"}, {"loop.png", "loop.png"}})
         ASSERT_EQ(::symlink(target, path(link).c_str()), 0);
-    ASSERT_EQ(::link(path("a.png").c_str(), path("b.png").c_str()), 0);
-    ASSERT_EQ(::mkfifo(path("fifo.png").c_str(), 0600), 0);
+    ASSERT_EQ(::link(path("a.png").c_str(), path("b.png").c_str()) | ::mkfifo(path("fifo.png").c_str(), 0600), 0);
+    // A FIFO without a reader is refused at once rather than waiting for one.
     for (const auto& [name, result] : {std::pair{"link.png", "no failure"}, {"dangling.png", "no failure"},
                                        {"loop.png", notOpened.c_str()}, {"b.png", "no failure"},
-                                       {"null.png", "no failure"}})
+                                       {"null.png", "no failure"}, {"fifo.png", notOpened.c_str()}})
         EXPECT_EQ(save(name), result) << name;
     std::error_code notALink;
     EXPECT_EQ(std::filesystem::read_symlink(path("link.png"), notALink), "real.png");
-    EXPECT_TRUE(readBytes(path("real.png")) == png);
-    struct stat replaced {};
     ASSERT_EQ(::stat(path("real.png").c_str(), &replaced), 0);
-    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
-    if (root) {
-        EXPECT_EQ(std::pair(replaced.st_uid, replaced.st_gid), std::pair(4321u, 8765u));
-    }
-    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.png")) && readBytes(path("made.png")) == png);
-    EXPECT_TRUE(readBytes(path("a.png")) == png && std::filesystem::hard_link_count(path("a.png")) == 2);
+    EXPECT_EQ(std::tuple(replaced.st_mode & 07777, replaced.st_uid, replaced.st_gid), std::tuple(0640u, old.st_uid, old.st_gid));
+    EXPECT_TRUE(readBytes(path("real.png")) == png && readBytes(path("made.png")) == png && readBytes(path("a.png")) == png);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.png")) && std::filesystem::hard_link_count(path("a.png")) == 2);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null") && std::filesystem::is_symlink(path("null.png")));
-    EXPECT_EQ(save("fifo.png"), notOpened); // no reader: refused at once rather than waiting for one
     const int reader = ::open(path("fifo.png").c_str(), O_RDONLY | O_NONBLOCK);
     EXPECT_EQ(save("fifo.png"), "no failure"); // the picture fits the pipe's buffer
     std::string piped(png.size() + 1, '\0');
@@ -109,35 +97,34 @@ TEST(PngSave, WritesWhereThePathLeads) {
     EXPECT_EQ(folder.entries(), 11); // and no temporary file
 }
 
-// A save that cannot be completed, on a full disk or in a folder it may not write, leaves the old
-// file as it was and no temporary file beside it.
+// A save that cannot be completed, on a full disk (stood in for by a file-size limit, whose signal must
+// neither end the program nor stay ignored after the save) or in a folder it may not write (root drops to
+// an unprivileged user, as it may write anywhere), leaves the old file as it was and no temporary file.
 TEST(PngSaveDeathTest, AFullDiskOrAnUnwritableFolderLeavesTheOldFile) {
     TempFolder folder;
     const std::string path = folder / "out.png";
     ASSERT_EQ(::chmod(folder.root.c_str(), 0755), 0);
-    Image picture(5, 3, RGB, BYTE);
+    Image picture(5, 3, RGB, BYTE), noise(256, 256, RGB, BYTE);
     PNG_BRIDGE().save(path.c_str(), picture);
     ASSERT_EQ(::chmod(path.c_str(), 0666), 0); // writable for the unprivileged child below
     const std::string saved = readBytes(path);
-    Image noise(256, 256, RGB, BYTE);
     std::generate(noise.byteBitmap, noise.byteBitmap + noise.bitmapBytes, std::mt19937(7));
-    auto refusal = [&](Image& image) { return failureMessage([&] { PNG_BRIDGE().save(path.c_str(), image); }); };
-    auto fullDisk = [&] { // stood in for by a file-size limit, whose signal must neither end the program
-        const rlimit small{4096, 4096}; // nor stay ignored after the save
-        const bool refused = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && refusal(noise) == notWritable;
+    auto refusal = [&] { return failureMessage([&] { PNG_BRIDGE().save(path.c_str(), noise); }); };
+    auto fullDisk = [&] {
+        const rlimit small{4096, 4096};
+        const bool refused = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && refusal() == notWritable;
         std::_Exit(refused && std::signal(SIGXFSZ, SIG_DFL) == SIG_DFL ? 0 : 1);
     };
     EXPECT_EXIT(fullDisk(), testing::ExitedWithCode(0), "");
-    auto unwritableFolder = [&] { // root may write anywhere, so drops to an unprivileged user
+    auto unwritableFolder = [&] {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             std::_Exit(2);
-        std::_Exit(refusal(noise) == notOpened ? 0 : 1);
+        std::_Exit(refusal() == notOpened ? 0 : 1);
     };
     ASSERT_EQ(::chmod(folder.root.c_str(), 0555), 0);
     EXPECT_EXIT(unwritableFolder(), testing::ExitedWithCode(0), "");
     ::chmod(folder.root.c_str(), 0755);
-    EXPECT_TRUE(readBytes(path) == saved);
-    EXPECT_EQ(folder.entries(), 1);
+    EXPECT_TRUE(readBytes(path) == saved && folder.entries() == 1);
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-#include "image/PngTesting.hpp"
-
-#include "stimulark/file/File.hpp"
+#include "image/ImageTesting.hpp"
 
 #include <unistd.h>
 
@@ -11,8 +9,7 @@ namespace {
 
 // A refused load leaves no bitmap; the sanitizer build's leak check covers every failing path here.
 TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
-    TempFolder folder;
-    const AppFolderScope app(folder);
+    const AppFolder folder;
     writePng(folder / "good.png", grey5x2);
     const std::string good = readBytes(folder / "good.png");
     std::string badCrc = good, badHeader = good;
@@ -35,55 +32,44 @@ TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
     EXPECT_EQ(failureMessage([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
 }
 
-// Restores the read limits that a test changes.
-struct LimitsScope {
-    PNG_BRIDGE::ReadLimits saved = PNG_BRIDGE::readLimits;
-    ~LimitsScope() { PNG_BRIDGE::readLimits = saved; }
-};
-
-// The limits count the decoded picture: a palette file decodes to RGBA. Pictures that a program makes
-// are not limited.
+// The limits count the decoded picture: a palette file decodes to RGBA. A 70-byte file may declare
+// 46340 x 46340 grey. Pictures that a program makes are not limited.
 TEST(PngLoad, RefusesFilesOverTheReadLimits) {
-    const LimitsScope scope;
-    const PNG_BRIDGE::ReadLimits defaults = PNG_BRIDGE::readLimits, small{64, 64, 120};
+    const auto saved = PNG_BRIDGE::readLimits, small = PNG_BRIDGE::ReadLimits{64, 64, 120};
     const std::tuple<PNG_BRIDGE::ReadLimits, png_uint_32, png_uint_32, int, bool> cases[] = {
-        {defaults, 16384, 1, GREY, true}, {defaults, 16385, 1, GREY, false}, {defaults, 1, 16385, GREY, false},
+        {saved, 16384, 1, GREY, true}, {saved, 16385, 1, GREY, false}, {saved, 1, 16385, GREY, false},
         {small, 10, 10, GREY, true}, {small, 10, 11, GREY, false}, {small, 65, 1, GREY, false},
         {small, 1, 65, GREY, false}, {small, 3, 10, PNG_COLOR_TYPE_RGB, true},
-        {small, 3, 10, PNG_COLOR_TYPE_GRAY_ALPHA, true}, {small, 4, 8, PNG_COLOR_TYPE_PALETTE, false}};
-    TempFolder folder;
-    const AppFolderScope app(folder);
+        {small, 3, 10, PNG_COLOR_TYPE_GRAY_ALPHA, true}, {small, 4, 8, PNG_COLOR_TYPE_PALETTE, false},
+        {saved, 46340, 46340, GREY, false}};
+    const AppFolder folder;
     for (const auto& [limits, width, height, type, loads] : cases) {
         SCOPED_TRACE(testing::Message() << width << " x " << height << " type " << type << " within " << limits.maxWidth
                                         << " x " << limits.maxHeight << ", " << limits.maxBytes << " bytes");
         const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
         const std::vector<png_color> palette(type == PNG_COLOR_TYPE_PALETTE ? 1 : 0, png_color{1, 2, 3});
-        const std::vector rows(height, Bytes(width * channels));
-        writePng(folder / "p.png", {.width = width, .type = type, .palette = palette, .rows = rows});
+        if (width == 46340)
+            writeBytes(folder / "p.png", pngHeader(width, height, GREY) + noRows);
+        else
+            writePng(folder / "p.png",
+                     {.width = width, .type = type, .palette = palette, .rows = std::vector(height, Bytes(width * channels))});
         PNG_BRIDGE::readLimits = limits;
         Image image;
         EXPECT_EQ(failureMessage([&] { image.load("%APP%p.png"); }), loads ? "no failure" : notPng);
         EXPECT_EQ(image.haveBitmap, loads);
     }
-    // 46340 x 46340 grey, declared by a 70-byte file.
-    PNG_BRIDGE::readLimits = defaults;
-    writeBytes(folder / "huge.png", pngHeader(46340, 46340, GREY) + noRows);
-    Image image;
-    EXPECT_EQ(failureMessage([&] { image.load("%APP%huge.png"); }), notPng);
     PNG_BRIDGE::readLimits = {1, 1, 1};
     EXPECT_EQ(failureMessage([] { Image(100, 100, RGBA, BYTE); }), "no failure");
+    PNG_BRIDGE::readLimits = saved;
 }
 
 // Compressed data after the last row is read only up to a small allowance, so the picture loads at once
 // however much follows; a damaged stream within the rows is still refused.
 TEST(PngLoad, StopsReadingCompressedDataAfterTheLastRow) {
     const std::string rows = std::string("\0\1\2\3\4\5", 6) + std::string("\0\6\7\x08\x09\x0A", 6);
-    const std::tuple<const char*, int, bool> cases[] = {
-        {"no surplus", 0, false}, {"1 MiB surplus", 1, false}, {"256 MiB surplus", 256, false},
-        {"damaged rows", 256, true}};
     TempFolder folder;
-    for (const auto& [what, mebibytes, damaged] : cases) {
-        SCOPED_TRACE(what);
+    for (const auto& [mebibytes, damaged] : {std::pair{0, false}, {1, false}, {256, false}, {256, true}}) {
+        SCOPED_TRACE(testing::Message() << mebibytes << " MiB surplus" << (damaged ? ", damaged rows" : ""));
         std::string stream = zlibStream(rows, mebibytes);
         if (damaged)
             stream[2] |= 0x06; // the first block's type becomes the reserved one
@@ -108,7 +94,7 @@ TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
         {"RGBA", {.width = 3, .type = PNG_COLOR_TYPE_RGB_ALPHA,
                   .rows = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}}},
          RGBA, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}},
-        {"grey", grey5x2, GRAY, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"grey", grey5x2, GRAY, 8, grey5x2Lines},
         // Sixteen-bit samples are rounded, not truncated: 0x12FF gives 19.
         {"16-bit", {.width = 2, .depth = 16, .rows = {{0x12, 0xFF, 0, 0, 0xFF, 0xFF, 0x80, 0x80, 0x7F, 0x80, 1, 0}}},
          RGB, 8, {19, 0, 255, 128, 127, 1}},
@@ -121,9 +107,8 @@ TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
         {"grey tRNS", {.width = 2, .type = GREY, .transparent = png_color_16{0, 0, 0, 0, 7}, .rows = {{7, 8}}},
          RGBA, 8, {7, 7, 7, 0, 8, 8, 8, 255}},
         {"interlaced", {.width = 5, .type = GREY, .interlace = PNG_INTERLACE_ADAM7, .rows = grey5x2.rows},
-         GRAY, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}}};
-    TempFolder folder;
-    const AppFolderScope app(folder);
+         GRAY, 8, grey5x2Lines}};
+    const AppFolder folder;
     Image image(10, 10, GRAY, FLOAT);
     for (const auto& [what, picture, components, lineBytes, lines] : cases) {
         SCOPED_TRACE(what);
@@ -139,44 +124,28 @@ TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
     }
 }
 
-// A program's save takes the names load takes, placeholders resolved; a refused name writes nothing.
-TEST(ImageSave, RoundTripsThroughTheNamesLoadTakes) {
-    TempFolder folder;
-    const AppFolderScope app(folder);
-    Image original(3, 2, RGB, BYTE), reread;
-    for (int i = 0; i < 6; ++i)
-        original.setPixel(i % 3, i / 3, Color(i / 5.0, 0.5, 1.0 - i / 5.0, 1.0));
-    original.save("%APP%saved.png");
-    reread.load("%APP%saved.png");
-    EXPECT_EQ(imageLines(reread), imageLines(original));
-    EXPECT_EQ(failureMessage([&] { original.save("%APP%saved.PNG"); }), unsupported);
-    EXPECT_EQ(failureMessage([&] { original.save(static_cast<const char*>(nullptr)); }), unsupported);
-    EXPECT_EQ(folder.entries(), 1);
-}
-
-// A save renames a temporary file over the old one; a refused one leaves the old file
-// as it was and no temporary file beside it.
-TEST(PngSave, ReplacesTheOldFileOnlyWithACompletePicture) {
-    TempFolder folder;
-    const AppFolderScope app(folder);
-    const std::string path = folder / "out.png";
-    writeBytes(path, "old contents");
+// A save takes the names load takes, placeholders resolved, and renames a temporary file over the old one.
+// A refused one, by its name or its image, leaves the old file as it was and no temporary file beside it.
+TEST(ImageSave, RoundTripsAndReplacesTheOldFileOnlyWithACompletePicture) {
+    const AppFolder folder;
+    writeBytes(folder / "out.png", "old contents");
     for (const auto& [components, colorType] : {std::pair{GRAY, '\0'}, {RGB, '\2'}, {RGBA, '\6'}}) {
         SCOPED_TRACE(testing::Message() << "layout " << components);
         Image image(5, 3, components, BYTE), reread;
         for (int i = 0; i < image.bitmapBytes; ++i)
             image.byteBitmap[i] = static_cast<std::uint8_t>(7 * i + 1);
-        PNG_BRIDGE().save(path.c_str(), image);
-        EXPECT_EQ(readBytes(path).substr(24, 5), (std::string{8, colorType, 0, 0, 0})); // IHDR: 8-bit, no interlace
+        image.save("%APP%out.png");
+        EXPECT_EQ(readBytes(folder / "out.png").substr(24, 5), (std::string{8, colorType, 0, 0, 0})); // 8-bit, no interlace
         reread.load("%APP%out.png");
         EXPECT_EQ(imageLines(reread), imageLines(image));
     }
-    const std::string saved = readBytes(path);
-    Image floats(4, 4, RGB, FLOAT), empty;
-    auto refusal = [&](Image& image) { return failureMessage([&] { PNG_BRIDGE().save(path.c_str(), image); }); };
-    EXPECT_EQ(refusal(floats), notWritable);
-    EXPECT_EQ(refusal(empty), notWritable);
-    EXPECT_TRUE(readBytes(path) == saved);
+    const std::string saved = readBytes(folder / "out.png");
+    Image floats(4, 4, RGB, FLOAT), empty, good(2, 2, RGB, BYTE);
+    EXPECT_EQ(failureMessage([&] { floats.save("%APP%out.png"); }), notWritable);
+    EXPECT_EQ(failureMessage([&] { empty.save("%APP%out.png"); }), notWritable);
+    EXPECT_EQ(failureMessage([&] { good.save("%APP%saved.PNG"); }), unsupported);
+    EXPECT_EQ(failureMessage([&] { good.save(static_cast<const char*>(nullptr)); }), unsupported);
+    EXPECT_TRUE(readBytes(folder / "out.png") == saved);
     EXPECT_EQ(folder.entries(), 1);
 }
 
