@@ -34,6 +34,20 @@ TEST_F(Folders, DecodingReplacesPlaceholdersAtTheirFirstOccurrenceAndCleansOnlyT
         EXPECT_EQ(File::decodePath(name), path) << name;
 }
 
+// A drive's colon belongs to a Windows path; every other colon is cleaned, and elsewhere that one too.
+TEST(Drives, OnlyTheColonOfALeadingDriveLetterStaysAndOnlyOnWindows) {
+#ifdef _WIN32
+    constexpr bool windows = true;
+#else
+    constexpr bool windows = false;
+#endif
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"D:\\x\\y", "D:/x/y", "D/x/y"}, {"c:/a:b", "c:/ab", "c/ab"}, {"1:/x", "1/x", "1/x"},
+        {":x", "x", "x"}, {"x:", "x:", "x"}, {"ab:c", "abc", "abc"}};
+    for (const auto& [name, onWindows, elsewhere] : cases)
+        EXPECT_EQ(File::decodePath(name), windows ? onWindows : elsewhere) << name;
+}
+
 TEST_F(Folders, TimeStampsAreTheLocalSecondOfTheCallAndTheExperimentNameIsNeverRescannedNorStacked) {
     File::experimentName() = "a%EXPNAME_b"; // must not make decoding run forever
     std::time_t now = 0;
