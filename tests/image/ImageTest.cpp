@@ -46,7 +46,12 @@ TEST(ImageLayout, EveryFormatAlignsRowsAndKeepsOnlyItsComponents) {
     }
 }
 
-TEST(ImageAllocation, RefusedSizesLeaveTheImageEmpty) {
+// Refused sizes and calls leave the image as it was, an empty one empty; release empties it and may be repeated.
+TEST(ImageAllocation, RefusedSizesAndCallsChangeNothingAndReleaseEmpties) {
+    auto expectEmpty = [](const Image& image) {
+        EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
+        EXPECT_EQ(failureMessage([&] { image.getPixel(0, 0); }), outOfBound);
+    };
     const std::string tooBig = imageFailure("Memory Error", "The requested image is too large.");
     const std::tuple<int, int, PixelComponents, PixelPrecision, std::string> cases[] = {
         {0, 10, RGB, BYTE, imageFailure("FORMAT ERROR", "The specified width is illegal")},
@@ -54,33 +59,24 @@ TEST(ImageAllocation, RefusedSizesLeaveTheImageEmpty) {
         {10, 10, PixelComponents(3), BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
         {10, 10, PixelComponents(-1), BYTE, imageFailure("FORMAT ERROR", "The specified pixel component is illegal")},
         {10, 10, RGB, PixelPrecision(2), imageFailure("FORMAT ERROR", "The specified precision is illegal")},
-        // Byte counts that would wrap around in 32-bit arithmetic.
+        // Byte counts that would wrap around in 32-bit arithmetic, and the last two even in 64 bits.
         {100000, 100000, RGBA, BYTE, tooBig}, {46341, 46341, GRAY, BYTE, tooBig}, {INT_MAX, 1, RGBA, FLOAT, tooBig},
-        // and that would wrap around even in 64 bits.
         {(1 << 30) + 1, INT_MAX, RGBA, BYTE, tooBig}, {INT_MAX, INT_MAX, RGBA, FLOAT, tooBig}};
     for (const auto& [width, height, layout, precision, failure] : cases) {
-        SCOPED_TRACE(testing::Message() << width << " x " << height);
-        Image image;
-        EXPECT_EQ(failureMessage([&, w = width, h = height, c = layout, p = precision] { image.set(w, h, c, p); }),
-                  failure);
-        EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
-        EXPECT_EQ(failureMessage([&] { image.getPixel(0, 0); }), outOfBound);
+        Image empty;
+        EXPECT_EQ(failureMessage([&, w = width, h = height, c = layout, p = precision] { empty.set(w, h, c, p); }),
+                  failure) << width << " x " << height;
+        expectEmpty(empty);
     }
-}
-
-// Refused calls leave the image as it was; release empties it and may be repeated.
-TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
     ASSERT_EQ(Canvas::current, nullptr);
     Image image(4, 3, RGB, BYTE);
     image.setPixel(3, 2, Color::red);
     const Bytes before = bytesOf(image);
     EXPECT_EQ(failureMessage([&] { image.set(8, 8, RGBA, FLOAT); }),
               imageFailure("Memory Error", "Image object already has its bitmap."));
-    for (const std::pair<int, int>& point : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN},
-                                            {INT_MAX, INT_MAX}}) {
-        const int x = point.first, y = point.second;
-        EXPECT_EQ(failureMessage([&] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
-        EXPECT_EQ(failureMessage([&] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
+    for (const auto& [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
+        EXPECT_EQ(failureMessage([&, x = x, y = y] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
+        EXPECT_EQ(failureMessage([&, x = x, y = y] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
     }
     const std::string noCanvas = "Stimulark::Canvas [NO CANVAS] There is no open canvas to draw on.";
     EXPECT_EQ(failureMessage([&] { image.draw(); }) + failureMessage([&] { image.useTexture(true); }), noCanvas + noCanvas);
@@ -88,11 +84,11 @@ TEST(ImageAllocation, RefusedCallsChangeNothingAndReleaseEmpties) {
     EXPECT_EQ(bytesOf(image), before);
     image.release();
     image.release();
-    EXPECT_TRUE(!image.haveBitmap && image.width == 0 && image.height == 0 && image.api == nullptr);
-    EXPECT_EQ(failureMessage([&] { image.getBitmap(); }), noBitmap);
+    expectEmpty(image);
+    EXPECT_EQ(failureMessage([&] { image.getBitmap(); }) + failureMessage([&] { image.useTexture(true); }),
+              noBitmap + noBitmap);
     EXPECT_EQ(failureMessage([&] { image.setPixel(0, 0, Color::white); }) + failureMessage([&] { image.clear(Color::white); }),
               outOfBound + outOfBound);
-    EXPECT_EQ(failureMessage([&] { image.useTexture(true); }), noBitmap);
 }
 
 // fill writes whole rows at once: exactly the bytes setPixel writes over the clipped, rounded rectangle.
