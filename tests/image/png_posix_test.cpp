@@ -17,7 +17,7 @@ namespace {
 // Only a regular file is read, and anything else is refused at once: a FIFO would block the load forever.
 TEST(PngLoadDeathTest, ReadsOnlyRegularFiles) {
     TempFolder folder;
-    writePng(folder / "real.png", grey5x2);
+    writeBytes(folder / "real.png", grey5x2);
     ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600) | ::mkdir((folder / "folder.png").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("/dev/zero", (folder / "zero.png").c_str()) | ::symlink("real.png", (folder / "link.png").c_str()), 0);
     auto loads = [&] {

@@ -10,17 +10,15 @@ namespace {
 // A refused load leaves no bitmap; the sanitizer build's leak check covers every failing path here.
 TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
     const AppFolder folder;
-    writePng(folder / "good.png", grey5x2);
-    const std::string good = readBytes(folder / "good.png");
-    std::string badCrc = good, badHeader = good;
-    badCrc.at(good.find("IEND") - 5) ^= 0x01; // IDAT's CRC
+    std::string badCrc = grey5x2, badHeader = grey5x2;
+    badCrc.at(grey5x2.find("IEND") - 5) ^= 0x01; // IDAT's CRC
     badHeader[16] ^= 0x01; // IHDR width, now disagreeing with its CRC
     // The extension is checked first, as written (decoding would turn "p:ng" into "png").
     const std::tuple<const char*, std::string, std::string> cases[] = {
         {"picture.PNG", "", unsupported}, {"picture", "", unsupported}, {"picture.png.bak", "", unsupported},
         {"dir.d/picture", "", unsupported}, {"pic.p:ng", "", unsupported}, {"missing.png", "", notOpened},
         {"short.png", "\x89PN", notPng}, {"x.png", "This is plain text, not a picture.\n", notPng},
-        {"truncated.png", good.substr(0, good.find("IDAT") + 8), notPng}, {"bad-crc.png", badCrc, notPng},
+        {"truncated.png", grey5x2.substr(0, grey5x2.find("IDAT") + 8), notPng}, {"bad-crc.png", badCrc, notPng},
         {"bad-header.png", badHeader, notPng}};
     for (const auto& [name, bytes, failure] : cases) {
         if (!bytes.empty())
@@ -47,12 +45,9 @@ TEST(PngLoad, RefusesFilesOverTheReadLimits) {
         SCOPED_TRACE(testing::Message() << width << " x " << height << " type " << type << " within " << limits.maxWidth
                                         << " x " << limits.maxHeight << ", " << limits.maxBytes << " bytes");
         const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
-        const std::vector<png_color> palette(type == PNG_COLOR_TYPE_PALETTE ? 1 : 0, png_color{1, 2, 3});
-        if (width == 46340)
-            writeBytes(folder / "p.png", pngHeader(width, height, GREY) + noRows);
-        else
-            writePng(folder / "p.png",
-                     {.width = width, .type = type, .palette = palette, .rows = std::vector(height, Bytes(width * channels))});
+        writeBytes(folder / "p.png", pngHeader(width, height, char(type)) +
+                                         (type == PNG_COLOR_TYPE_PALETTE ? pngChunk("PLTE", "\1\2\3") : "") +
+                                         (width == 46340 ? noRows : pngRows(std::vector(height, Bytes(width * channels)))));
         PNG_BRIDGE::readLimits = limits;
         Image image;
         EXPECT_EQ(failureMessage([&] { image.load("%APP%p.png"); }), loads ? "no failure" : notPng);
@@ -89,33 +84,33 @@ TEST(PngLoad, StopsReadingCompressedDataAfterTheLastRow) {
 
 // Every file becomes 8-bit GRAY, RGB or RGBA, top line first, each load replacing the bitmap before it.
 TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
-    const std::vector<png_color> colors{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    const std::tuple<const char*, PngPicture, PixelComponents, int, Bytes> cases[] = {
-        {"RGBA", {.width = 3, .type = PNG_COLOR_TYPE_RGB_ALPHA,
-                  .rows = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}}},
-         RGBA, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}},
-        {"grey", grey5x2, GRAY, 8, grey5x2Lines},
+    using namespace std::string_literals;
+    const std::tuple<const char*, std::string, int, int, PixelComponents, int, Bytes> cases[] = {
+        {"RGBA", pngHeader(3, 2, 6) + pngRows({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20,
+                                                21, 22, 23, 24}}),
+         3, 2, RGBA, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}},
+        {"grey", grey5x2, 5, 2, GRAY, 8, grey5x2Lines},
         // Sixteen-bit samples are rounded, not truncated: 0x12FF gives 19.
-        {"16-bit", {.width = 2, .depth = 16, .rows = {{0x12, 0xFF, 0, 0, 0xFF, 0xFF, 0x80, 0x80, 0x7F, 0x80, 1, 0}}},
-         RGB, 8, {19, 0, 255, 128, 127, 1}},
-        {"grey-alpha", {.width = 2, .type = PNG_COLOR_TYPE_GRAY_ALPHA, .rows = {{10, 20, 30, 40}}},
-         RGBA, 8, {10, 10, 10, 20, 30, 30, 30, 40}},
+        {"16-bit", pngHeader(2, 1, 2, 16) + pngRows({{0x12, 0xFF, 0, 0, 0xFF, 0xFF, 0x80, 0x80, 0x7F, 0x80, 1, 0}}),
+         2, 1, RGB, 8, {19, 0, 255, 128, 127, 1}},
+        {"grey-alpha", pngHeader(2, 1, 4) + pngRows({{10, 20, 30, 40}}), 2, 1, RGBA, 8, {10, 10, 10, 20, 30, 30, 30, 40}},
         // Two-bit indices 0, 1, 2; tRNS covers only the first two entries.
-        {"palette", {.width = 3, .type = PNG_COLOR_TYPE_PALETTE, .depth = 2, .palette = colors, .alpha = {0, 128},
-                     .rows = {{0x18}}}, RGBA, 12, {255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255}},
-        {"2-bit grey", {.width = 5, .type = GREY, .depth = 2, .rows = {{0x1B, 0x40}}}, GRAY, 8, {0, 85, 170, 255, 85}},
-        {"grey tRNS", {.width = 2, .type = GREY, .transparent = png_color_16{0, 0, 0, 0, 7}, .rows = {{7, 8}}},
-         RGBA, 8, {7, 7, 7, 0, 8, 8, 8, 255}},
-        {"interlaced", {.width = 5, .type = GREY, .interlace = PNG_INTERLACE_ADAM7, .rows = grey5x2.rows},
-         GRAY, 8, grey5x2Lines}};
+        {"palette", pngHeader(3, 1, 3, 2) + pngChunk("PLTE", "\xFF\0\0\0\xFF\0\0\0\xFF"s) + pngChunk("tRNS", "\0\x80"s) +
+                        pngRows({{0x18}}), 3, 1, RGBA, 12, {255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255}},
+        {"2-bit grey", pngHeader(5, 1, 0, 2) + pngRows({{0x1B, 0x40}}), 5, 1, GRAY, 8, {0, 85, 170, 255, 85}},
+        {"grey tRNS", pngHeader(2, 1, 0) + pngChunk("tRNS", "\0\7"s) + pngRows({{7, 8}}), 2, 1, RGBA, 8,
+         {7, 7, 7, 0, 8, 8, 8, 255}},
+        // Adam7's seven passes over 5 x 2 pixels, one row each but the third and fifth, which are empty.
+        {"interlaced", pngHeader(5, 2, 0, 8, 1) + pngRows({{1}, {5}, {3}, {2, 4}, {6, 7, 8, 9, 10}}), 5, 2, GRAY, 8,
+         grey5x2Lines}};
     const AppFolder folder;
     Image image(10, 10, GRAY, FLOAT);
-    for (const auto& [what, picture, components, lineBytes, lines] : cases) {
+    for (const auto& [what, file, width, height, components, lineBytes, lines] : cases) {
         SCOPED_TRACE(what);
-        writePng(folder / "p.png", picture);
+        writeBytes(folder / "p.png", file);
         image.load("%APP%p.png");
         EXPECT_EQ(std::tuple(image.width, image.height, image.components, image.precision, image.lineBytes),
-                  std::tuple(int(picture.width), int(picture.rows.size()), components, BYTE, lineBytes));
+                  std::tuple(width, height, components, BYTE, lineBytes));
         EXPECT_EQ(imageLines(image), lines);
         EXPECT_EQ(image.getPixel(0, 0).r, lines[0] / 255.0); // top-left
         const Bytes bitmap(image.byteBitmap, image.byteBitmap + image.bitmapBytes);

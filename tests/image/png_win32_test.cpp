@@ -13,7 +13,7 @@ namespace {
 TEST(PngFiles, OnlyRegularFilesAreReadAndFilesHeldWithoutSharingWritesAreKept) {
     TempFolder folder;
     const std::string kept = folder / "kept.png";
-    writePng(folder / "real.png", grey5x2);
+    writeBytes(folder / "real.png", grey5x2);
     writeBytes(kept, "old contents");
     ASSERT_TRUE(std::filesystem::create_directory(folder / "folder.png"));
     for (const std::string& path : {folder / "folder.png", std::string("NUL"), std::string("\\\\.\\NUL")}) {
