@@ -86,11 +86,9 @@ TEST_F(Folders, UserFoldersAreThePlatformsAndWithoutThemInitialisationFails) {
 
 // The executable's folder ends at its last separator of either kind, kept as given.
 TEST_F(Folders, TheApplicationFolderIsFoundInWindowsPathsToo) {
-    const std::pair<const char*, const char*> cases[] = {{"C:/exp/run/prog.exe", "C:/exp/run/"},
-                                                         {"C:\\exp\\run\\prog.exe", "C:\\exp\\run\\"},
-                                                         {"C:\\exp/run\\prog.exe", "C:\\exp/run\\"},
-                                                         {"C:/exp\\run/prog.exe", "C:/exp\\run/"},
-                                                         {"prog.exe", ""}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:/exp/run/prog.exe", "C:/exp/run/"}, {"C:\\exp\\run\\prog.exe", "C:\\exp\\run\\"},
+        {"C:\\exp/run\\prog.exe", "C:\\exp/run\\"}, {"C:/exp\\run/prog.exe", "C:/exp\\run/"}, {"prog.exe", ""}};
     for (const auto& [executable, app] : cases) {
         scripted().exePath = executable;
         File::initializeFolders();
