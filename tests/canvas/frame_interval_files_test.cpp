@@ -17,9 +17,6 @@ const std::string badPeriod =
     "Stimulark::File [ARGUMENT ERROR] The frame duration must be a positive, finite number of milliseconds.";
 const std::string badLengths =
     "Stimulark::File [ARGUMENT ERROR] The frame intervals and the frame counts differ in number.";
-const std::string notOpened = "[FILE ACCESS ERROR] Failed to open the requested file.";
-const std::string accessFailure = "Stimulark::File " + notOpened;
-const std::string png = "Stimulark::IMAGE_FORMATS::PNG_BRIDGE ";
 
 // A saved plot with the pixels of one ink counted along rows or columns.
 struct Picture {
@@ -58,40 +55,31 @@ testing::AssertionResult evenlySpaced(const std::vector<int>& at, std::size_t li
     return testing::AssertionSuccess();
 }
 
-TEST(FrameIntervalCsv, WritesEveryFlipWithItsDroppedFramesAndRefusesBadArguments) {
+// Refused arguments and failed writes leave the old file as it was, with no temporary file beside it.
+TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsDroppedFramesAndRefusalsAndFailuresLeaveTheOldFile) {
     TempFolder folder;
-    const std::string path = folder / "intervals.csv";
+    const std::string path = folder / "intervals.csv", header = "flip,interval_ms,frames,dropped\n";
     writeBytes(path, "old");
     // on time, late by two periods, early, a paused program, undefined, an impossible frame count
     writeFrameIntervalsCsv(path, {16.6667, 40.0, 5.0, 1e12, nan, 16.667}, {1, 1, 2, 1, 1, INT_MIN}, 16.667);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n1,16.667,1,0\n2,40.000,1,2\n3,5.000,2,-1\n"
-                               "4,1000000000000.000,1,1000000000\n5,nan,1,\n6,16.667,-2147483648,1000000000\n");
+    EXPECT_EQ(readBytes(path), header + "1,16.667,1,0\n2,40.000,1,2\n3,5.000,2,-1\n"
+                                        "4,1000000000000.000,1,1000000000\n5,nan,1,\n6,16.667,-2147483648,1000000000\n");
     writeFrameIntervalsCsv(path, {}, {}, 16.667);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n");
+    EXPECT_EQ(readBytes(path), header);
     for (const double period : {0.0, -16.7, nan, inf, -inf}) {
         EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7}, {1}, period); }), badPeriod) << period;
         EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(path, {16.7}, period); }), badPeriod) << period;
     }
     EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7, 16.7}, {1}, 16.7); }), badLengths);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n");
-    EXPECT_EQ(folder.entries(), 1);
-}
-
-// A failed write leaves the old file as it was and no temporary file beside it.
-TEST(FrameIntervalFiles, FailuresLeaveTheOldFileAsItWas) {
-    TempFolder folder;
-    const std::string old = folder / "old.csv";
-    writeBytes(old, "kept");
     const std::vector<double> intervals(2000, 16.7);
-    const std::vector<int> frames(intervals.size(), 1);
-    auto csv = [&](const std::string& path) {
-        return failureMessage([&] { writeFrameIntervalsCsv(path, intervals, frames, 16.7); });
-    };
-    for (const std::string& path : std::vector{folder / "missing/x.csv", folder.root}) {
-        EXPECT_EQ(csv(path), accessFailure) << path;
-        EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(path, intervals, 16.7); }), png + notOpened) << path;
+    for (const std::string& where : std::vector{folder / "missing/x.csv", folder.root}) {
+        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(where, intervals, std::vector(2000, 1), 16.7); }),
+                  "Stimulark::File [FILE ACCESS ERROR] Failed to open the requested file.") << where;
+        EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(where, intervals, 16.7); }),
+                  "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] Failed to open the requested file.")
+            << where;
     }
-    EXPECT_EQ(readBytes(old), "kept");
+    EXPECT_EQ(readBytes(path), header);
     EXPECT_EQ(folder.entries(), 1);
 }
 
