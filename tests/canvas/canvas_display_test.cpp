@@ -175,7 +175,8 @@ TEST_F(CanvasTiming, FlipsReturnTheirOnsetsAndWithoutARetraceNoRateIsMeasured) {
     const Clock first = canvas->lastOnset;
     double sum = 0.0;
     for (int frames = 1; frames <= 3; ++frames) {
-        ASSERT_EQ(canvas->flip(frames).ticks, canvas->lastSwapEnd.ticks) << "onset is the swap's completion";
+        const Clock onset = canvas->flip(frames);
+        ASSERT_EQ(onset.ticks, canvas->lastSwapEnd.ticks) << "onset is the swap's completion";
         sum += canvas->frameIntervals().back();
     }
     EXPECT_NEAR(sum, (canvas->lastOnset - first).milliseconds(), 1e-3) << "the intervals join onset to onset";

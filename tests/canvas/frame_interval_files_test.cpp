@@ -22,16 +22,14 @@ const std::string badLengths =
 struct Picture {
     Image image;
     explicit Picture(const std::string& path) { IMAGE_FORMATS::PNG_BRIDGE().load(path.c_str(), image); }
-    bool is(int x, int y, Plot::Ink ink) const {
-        const Color c = image.getPixel(x, y);
-        return Plot::Ink{std::uint8_t(std::lround(c.r * 255)), std::uint8_t(std::lround(c.g * 255)),
-                         std::uint8_t(std::lround(c.b * 255))} == ink;
-    }
     int count(Plot::Ink ink, int x0, int x1, int y0, int y1) const {
+        const auto byte = [](double v) { return std::uint8_t(std::lround(v * 255)); };
         int n = 0;
         for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x)
-                n += is(x, y, ink);
+            for (int x = x0; x <= x1; ++x) {
+                const Color c = image.getPixel(x, y);
+                n += Plot::Ink{byte(c.r), byte(c.g), byte(c.b)} == ink;
+            }
         return n;
     }
     // The rows (or columns) between y0 and y1 holding at least `least` pixels of the ink.
