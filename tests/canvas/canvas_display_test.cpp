@@ -96,7 +96,8 @@ TEST_F(CanvasDisplay, ShowsTheFramePanelWhenSwitchedOn) {
         canvas->clear(Color::gray, BACK_BUFFER);
         canvas->flip(1);
         // the top segment of the last digit ('5' or '0'), once the display shows it or a second has passed
-        EXPECT_EQ(readScreen(1004, 49, 1, 1, 1004, 49, colour).pixels[0], colour) << dropped << " dropped, " << interval;
+        EXPECT_EQ(readScreen(1004, 49, 1, 1, 1004, 49, colour).pixels[0], colour) << dropped << " dropped, " << interval
+                                                                                 << " ms";
     }
 }
 
