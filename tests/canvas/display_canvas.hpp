@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stimulark/canvas/Canvas.hpp"
+#include "stimulark/image/Image.hpp"
 #include "support/Screen.hpp"
 #include "support/Scripted.hpp"
 
@@ -33,6 +34,18 @@ inline PixelBlock readPixels(int left, int top, int width, int height, bool fron
     return block;
 }
 inline std::uint32_t pixelAt(int x, int y) { return readPixels(x, y, 1, 1).pixels[0]; }
+
+// The top-left `width` x `height` pixels of an image, as readPixels gives them.
+inline PixelBlock pixelsOf(const Image& image, int width, int height) {
+    const auto byte = [](double v) { return static_cast<std::uint32_t>(v * 255.0 + 0.5); };
+    PixelBlock block{0, 0, width, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Color c = image.getPixel(x, y);
+            block.pixels.push_back(byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b));
+        }
+    return block;
+}
 
 // What the display shows, once pixel (x, y) shows `expected` or a second has passed.
 inline PixelBlock readScreen(int left, int top, int width, int height, int x, int y, std::uint32_t expected) {

@@ -17,24 +17,21 @@ const std::string badPeriod =
     "Stimulark::File [ARGUMENT ERROR] The frame duration must be a positive, finite number of milliseconds.";
 const std::string badLengths =
     "Stimulark::File [ARGUMENT ERROR] The frame intervals and the frame counts differ in number.";
-const std::string notOpened = "[FILE ACCESS ERROR] Failed to open the requested file.";
-const std::string accessFailure = "Stimulark::File " + notOpened;
-const std::string png = "Stimulark::IMAGE_FORMATS::PNG_BRIDGE ";
+
+constexpr int middle = Plot::height / 2; // between the panels
 
 // A saved plot with the pixels of one ink counted along rows or columns.
 struct Picture {
     Image image;
     explicit Picture(const std::string& path) { IMAGE_FORMATS::PNG_BRIDGE().load(path.c_str(), image); }
-    bool is(int x, int y, Plot::Ink ink) const {
-        const Color c = image.getPixel(x, y);
-        return Plot::Ink{std::uint8_t(std::lround(c.r * 255)), std::uint8_t(std::lround(c.g * 255)),
-                         std::uint8_t(std::lround(c.b * 255))} == ink;
-    }
     int count(Plot::Ink ink, int x0, int x1, int y0, int y1) const {
+        const auto byte = [](double v) { return std::uint8_t(std::lround(v * 255)); };
         int n = 0;
         for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x)
-                n += is(x, y, ink);
+            for (int x = x0; x <= x1; ++x) {
+                const Color c = image.getPixel(x, y);
+                n += Plot::Ink{byte(c.r), byte(c.g), byte(c.b)} == ink;
+            }
         return n;
     }
     // The rows (or columns) between y0 and y1 holding at least `least` pixels of the ink.
@@ -46,8 +43,9 @@ struct Picture {
                 found.push_back(i);
         return found;
     }
+    int across(Plot::Ink ink, int y0, int y1) const { return count(ink, 0, image.width - 1, y0, y1); }
+    std::vector<int> periodRows() const { return lines(Plot::period, 0, middle, Plot::width / 2, true); }
 };
-constexpr int middle = Plot::height / 2; // between the panels
 
 testing::AssertionResult evenlySpaced(const std::vector<int>& at, std::size_t lines) {
     if (at.size() != lines)
@@ -58,40 +56,31 @@ testing::AssertionResult evenlySpaced(const std::vector<int>& at, std::size_t li
     return testing::AssertionSuccess();
 }
 
-TEST(FrameIntervalCsv, WritesEveryFlipWithItsDroppedFramesAndRefusesBadArguments) {
+// Refused arguments and failed writes leave the old file as it was, with no temporary file beside it.
+TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsDroppedFramesAndRefusalsAndFailuresLeaveTheOldFile) {
     TempFolder folder;
-    const std::string path = folder / "intervals.csv";
+    const std::string path = folder / "intervals.csv", header = "flip,interval_ms,frames,dropped\n";
     writeBytes(path, "old");
     // on time, late by two periods, early, a paused program, undefined, an impossible frame count
     writeFrameIntervalsCsv(path, {16.6667, 40.0, 5.0, 1e12, nan, 16.667}, {1, 1, 2, 1, 1, INT_MIN}, 16.667);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n1,16.667,1,0\n2,40.000,1,2\n3,5.000,2,-1\n"
-                               "4,1000000000000.000,1,1000000000\n5,nan,1,\n6,16.667,-2147483648,1000000000\n");
+    EXPECT_EQ(readBytes(path), header + "1,16.667,1,0\n2,40.000,1,2\n3,5.000,2,-1\n4,1000000000000.000,1,1000000000\n"
+                                        "5,nan,1,\n6,16.667,-2147483648,1000000000\n");
     writeFrameIntervalsCsv(path, {}, {}, 16.667);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n");
+    EXPECT_EQ(readBytes(path), header);
     for (const double period : {0.0, -16.7, nan, inf, -inf}) {
         EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7}, {1}, period); }), badPeriod) << period;
         EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(path, {16.7}, period); }), badPeriod) << period;
     }
     EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7, 16.7}, {1}, 16.7); }), badLengths);
-    EXPECT_EQ(readBytes(path), "flip,interval_ms,frames,dropped\n");
-    EXPECT_EQ(folder.entries(), 1);
-}
-
-// A failed write leaves the old file as it was and no temporary file beside it.
-TEST(FrameIntervalFiles, FailuresLeaveTheOldFileAsItWas) {
-    TempFolder folder;
-    const std::string old = folder / "old.csv";
-    writeBytes(old, "kept");
     const std::vector<double> intervals(2000, 16.7);
-    const std::vector<int> frames(intervals.size(), 1);
-    auto csv = [&](const std::string& path) {
-        return failureMessage([&] { writeFrameIntervalsCsv(path, intervals, frames, 16.7); });
-    };
-    for (const std::string& path : std::vector{folder / "missing/x.csv", folder.root}) {
-        EXPECT_EQ(csv(path), accessFailure) << path;
-        EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(path, intervals, 16.7); }), png + notOpened) << path;
+    for (const std::string& where : std::vector{folder / "missing/x.csv", folder.root}) {
+        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(where, intervals, std::vector(2000, 1), 16.7); }),
+                  "Stimulark::File [FILE ACCESS ERROR] Failed to open the requested file.") << where;
+        EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(where, intervals, 16.7); }),
+                  "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] Failed to open the requested file.")
+            << where;
     }
-    EXPECT_EQ(readBytes(old), "kept");
+    EXPECT_EQ(readBytes(path), header);
     EXPECT_EQ(folder.entries(), 1);
 }
 
@@ -106,16 +95,15 @@ TEST(FrameIntervalPlot, DrawsEveryIntervalOnItsPeriodLineAndBarsAsTallAsTheirCou
     plotFrameIntervalsPng(path, intervals, 10.0);
     const Picture plot(path);
     ASSERT_EQ(std::pair(plot.image.width, plot.image.height), std::pair(Plot::width, Plot::height));
-    const std::vector<int> rows = plot.lines(Plot::period, 0, middle, Plot::width / 2, true);
+    const std::vector<int> rows = plot.periodRows();
     ASSERT_TRUE(evenlySpaced(rows, 5)); // 10 to 50 ms: 4 periods and a tenth, rounded up to a tick
     EXPECT_NEAR(plot.lines(Plot::text, rows.back() + 1, middle, Plot::width / 2, true).at(0) - rows.back(),
                 rows[4] - rows[3] + 1, 1) << "the first line lies one period above the zero row";
-    int onLines = 0;
-    for (std::size_t k = 0; k < 3; ++k) // each dot: 3 by 3 pixels centred on its line, which crosses it
-        onLines += plot.count(Plot::data, 0, Plot::width - 1, rows[4 - k] - 1, rows[4 - k] + 1);
-    EXPECT_EQ(plot.count(Plot::data, 0, Plot::width - 1, 0, middle), onLines) << "a dot off its line";
-    EXPECT_EQ(plot.count(Plot::data, 0, Plot::width - 1, rows[2] - 1, rows[2] + 1), 6) << "the one 30 ms flip";
-    EXPECT_EQ(plot.count(Plot::data, 0, Plot::width - 1, rows[3] - 1, rows[3] + 1), 30) << "the five 20 ms flips";
+    // each dot: 3 by 3 pixels centred on its line, which crosses it
+    const auto band = [&](int row) { return plot.across(Plot::data, row - 1, row + 1); };
+    EXPECT_EQ(plot.across(Plot::data, 0, middle), band(rows[4]) + band(rows[3]) + band(rows[2]))
+        << "a dot off its line";
+    EXPECT_EQ(std::pair(band(rows[2]), band(rows[3])), std::pair(6, 30)) << "one 30 ms flip, five 20 ms flips";
 
     const std::vector<int> columns = plot.lines(Plot::period, middle, Plot::height - 20, 20, false);
     ASSERT_TRUE(evenlySpaced(columns, 5));
@@ -123,8 +111,8 @@ TEST(FrameIntervalPlot, DrawsEveryIntervalOnItsPeriodLineAndBarsAsTallAsTheirCou
     EXPECT_NEAR(bar(columns[0]) / double(bar(columns[1])), 24.0 / 5.0, 0.2);
     EXPECT_GT(bar(columns[2]), 0);
     EXPECT_EQ(bar(columns[0]) + bar(columns[1]) + bar(columns[2]),
-              plot.count(Plot::data, 0, Plot::width - 1, middle, Plot::height - 1) / 2) << "a bar off its line";
-    EXPECT_EQ(plot.count(Plot::clipped, 0, Plot::width - 1, 0, Plot::height - 20), 0);
+              plot.across(Plot::data, middle, Plot::height - 1) / 2) << "a bar off its line";
+    EXPECT_EQ(plot.across(Plot::clipped, 0, Plot::height - 20), 0);
 }
 
 // Nothing recorded, one flip, ten million with a paused program among them, values no
@@ -134,9 +122,9 @@ TEST(FrameIntervalPlot, StaysReadableWithHostileLogs) {
     const std::string path = folder / "plot.png";
     plotFrameIntervalsPng(path, {}, 10.0);
     const Picture empty(path);
-    const std::vector<int> rows = empty.lines(Plot::period, 0, middle, Plot::width / 2, true);
+    const std::vector<int> rows = empty.periodRows();
     ASSERT_TRUE(evenlySpaced(rows, 5));
-    EXPECT_EQ(empty.count(Plot::data, 0, Plot::width - 1, 0, Plot::height - 1), 0);
+    EXPECT_EQ(empty.across(Plot::data, 0, Plot::height - 1), 0);
     EXPECT_GT(empty.count(Plot::text, 100, Plot::width - 100, rows[0] + 1, rows[4] - 1), 100) << "the note";
 
     std::vector<double> many(10'000'000, 16.667);
@@ -144,14 +132,14 @@ TEST(FrameIntervalPlot, StaysReadableWithHostileLogs) {
     many[5678] = nan;
     plotFrameIntervalsPng(path, many, 16.667);
     const Picture paused(path);
-    const std::vector<int> pausedRows = paused.lines(Plot::period, 0, middle, Plot::width / 2, true);
+    const std::vector<int> pausedRows = paused.periodRows();
     ASSERT_TRUE(evenlySpaced(pausedRows, 4)); // up to 80 ms
     EXPECT_EQ(paused.count(Plot::text, 100, Plot::width - 100, pausedRows[0] + 1, pausedRows[3] - 1), 0);
     // The note is right-aligned; the pause, near the first flip, is marked on the left.
     EXPECT_EQ(paused.count(Plot::clipped, 0, Plot::width / 5, 0, middle), 9) << "the pause marked";
     EXPECT_GT(paused.count(Plot::clipped, Plot::width - 40, Plot::width - 1, middle, Plot::height - 20), 0);
     plotFrameIntervalsPng(path, {16.667, 1e12, 16.667, 33.3}, 16.667);
-    EXPECT_EQ(Picture(path).lines(Plot::period, 0, middle, Plot::width / 2, true), pausedRows) << "a short log's pause";
+    EXPECT_EQ(Picture(path).periodRows(), pausedRows) << "a short log's pause";
 
     const std::vector<std::pair<std::vector<double>, double>> hostile{
         {{16.7}, 16.7},        {{1e12}, 16.7},          {{inf, -inf, -5.0, nan, DBL_MAX, 0.0}, 16.7},

@@ -1,10 +1,14 @@
-// Onsets, the interval log and the refresh measurement on the scripted backend's simulated retrace.
+// Frame counting, pacing, onsets, the interval log and the refresh measurement on the scripted backend's clock and
+// simulated retrace.
 
 #include "stimulark/canvas/Canvas.hpp"
 #include "support/Scripted.hpp"
 
+#include <array>
+#include <climits>
 #include <cstdint>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace Stimulark::Testing {
@@ -61,7 +65,6 @@ TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlipWithRoomForTheNex
         ASSERT_EQ(droppedFrames(log[i], frames[i], period), late + shown - frames[i]) << "flip " << i;
     }
     EXPECT_EQ(timing.lastOnset.ticks % periodTicks, returnTicks) << "when the swap returned";
-    EXPECT_STREQ(scripted().onsetSource(1), "swap completion");
 
     timing.recordFrameIntervals(false);
     flip(1);
@@ -73,7 +76,6 @@ TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlipWithRoomForTheNex
     const Clock onset = flip(1);
     EXPECT_EQ(onset.ticks % periodTicks, 0);
     EXPECT_EQ(timing.lastSwapEnd.ticks - onset.ticks, returnTicks);
-    EXPECT_STREQ(scripted().onsetSource(1), "simulated retrace");
 }
 
 // A retrace of 16.667 ms is measured as 60 Hz and becomes the frame duration; the statistics and the log stay.
@@ -118,6 +120,51 @@ TEST_F(Retrace, MeasuresTheRefreshRateOnlyWhereTheRetracePacesTheSwaps) {
     for (const int flips : {2, 100001})
         EXPECT_EQ(failureMessage([&] { measure(flips); }),
                   "Stimulark::Canvas [ARGUMENT ERROR] the number of flips must lie between 3 and 100000.");
+}
+
+TEST_F(Retrace, CountsDropsOnceArmedAndWaitsOnThePreviousFlipsCount) {
+    scripted().counterStep = 0; // the clock moves only as the swaps below say
+    timing.countFrames = true;
+    const auto swapAfter = [&](double milliseconds, int frames) {
+        scripted().counter += static_cast<std::int64_t>(milliseconds * static_cast<double>(Clock::ticksPerMillisecond));
+        timing.recordSwap(frames);
+    };
+    swapAfter(16.7, 1);
+    EXPECT_EQ((std::array{timing.requestedTotal, timing.framesRequested}), (std::array{1, 0}))
+        << "the first counted swap only arms";
+    timing.countFrames = false; // off and on again: totals and arming stay
+    swapAfter(100.0, 1);
+    timing.countFrames = true;
+    for (const auto& [interval, frames, dropped] :
+         {std::tuple{16.7, 1, 0}, {33.3, 1, 1}, {50.0, 1, 2}, {0.5, 1, -1}, {16.7, 2, -1}}) {
+        swapAfter(interval, frames);
+        EXPECT_NEAR(timing.lastFrameInterval, interval, 1e-6);
+        EXPECT_EQ((std::array{timing.lastDropped, timing.droppedLast}), (std::array{dropped, dropped}))
+            << interval << " ms for " << frames << " frames";
+    }
+    EXPECT_EQ((std::array{timing.framesRequested, timing.framesDropped, timing.framesElapsed, timing.dropEvents}),
+              (std::array{7, 1, 8, 4})) << "requested, dropped, elapsed, and drop events: an early swap is one too";
+    EXPECT_EQ(droppedFrames(1e12, 1, timing.frameDuration), 1'000'000'000) << "a pause of weeks does not overflow";
+    EXPECT_EQ(usableRefreshRate(1.0), 60.0) << "1 means the hardware default, as 0 does";
+    for (int i = 0; i < 3; ++i)
+        swapAfter(0.5, INT_MAX); // asked to stay for years, swapped at once: every total saturates
+    EXPECT_EQ((std::array{timing.requestedTotal, timing.framesRequested, timing.droppedTotal, timing.lastDropped,
+                          timing.framesElapsed, timing.dropEvents}),
+              (std::array{INT_MAX, INT_MAX, INT_MIN, -1'000'000'000, INT_MAX + INT_MIN, 7}));
+
+    timing.resetFrameStatistics(); // a program's reset keeps the display's frame duration, and with it the pacing
+    scripted().counterStep = Clock::ticksPerMillisecond / 100; // every read moves the clock on
+    for (const auto& [previousFrames, wait] : {std::pair{0, 1000.0 / 600.0}, {1, 1000.0 / 600.0}, {3, 50.0}}) {
+        timing.lastFlipFrames = previousFrames;
+        timing.lastSwapStart.update();
+        timing.waitForSwap();
+        const double waited = (Clock(scripted().counter) - timing.lastSwapStart).milliseconds();
+        EXPECT_GE(waited, wait) << "after flip(" << previousFrames << ")";
+        EXPECT_LT(waited, wait + 0.05);
+    }
+    timing.swapWhenDue(1, [&] { scripted().counter += 5 * Clock::ticksPerMillisecond; }); // a swap of 5 ms
+    const double swapSpan = (timing.lastSwapEnd - timing.lastSwapStart).milliseconds();
+    EXPECT_TRUE(swapSpan >= 5.0 && swapSpan < 5.1) << swapSpan << " ms: the start is stamped right before the swap";
 }
 
 } // namespace

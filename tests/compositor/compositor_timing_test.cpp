@@ -4,7 +4,6 @@
 #include "../canvas/display_canvas.hpp"
 
 #include "stimulark/canvas/APICanvasProperties.hpp"
-#include "stimulark/image/Image.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -78,17 +77,7 @@ TEST_F(Compositor, CaptureAndKeyEventsWorkThere) {
     canvas->fillRect(Rectangle(10.0, 20.0, 49.0, 59.0), Color::red);
     Image captured;
     canvas->capture(captured);
-    EXPECT_EQ(readPixels(0, 0, 60, 60), (PixelBlock{0, 0, 60, [&] {
-                  std::vector<std::uint32_t> pixels;
-                  for (int y = 0; y < 60; ++y)
-                      for (int x = 0; x < 60; ++x) {
-                          const Color c = captured.getPixel(x, y);
-                          pixels.push_back((static_cast<std::uint32_t>(c.r * 255.0 + 0.5) << 16) |
-                                           (static_cast<std::uint32_t>(c.g * 255.0 + 0.5) << 8) |
-                                           static_cast<std::uint32_t>(c.b * 255.0 + 0.5));
-                      }
-                  return pixels;
-              }()}));
+    EXPECT_TRUE(pixelsOf(captured, 60, 60) == readPixels(0, 0, 60, 60));
     canvas->flip(1);
 
     // wtype brings its own keyboard, which the toolkit learns of only while it takes events: type in the
