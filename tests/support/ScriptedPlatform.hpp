@@ -83,15 +83,10 @@ public:
 
     // What the program did.
     std::vector<std::pair<std::string, std::string>> notifications;
-    int swaps = 0;
-    bool cursorVisible = true;
-    bool displaySwitched = false;
-    int openWindows = 0;
-    int liveContexts = 0;
+    int swaps = 0, openWindows = 0, liveContexts = 0, gammaReads = 0, gammaWrites = 0;
+    bool cursorVisible = true, displaySwitched = false;
     ContextHandle currentContext = 0;
     std::array<std::uint16_t, 768> hardwareRamp{};
-    int gammaReads = 0;
-    int gammaWrites = 0;
 
 protected:
     void pollEvents() override { pumpInputEvents(); }
