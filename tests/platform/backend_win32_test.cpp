@@ -16,20 +16,8 @@
 #include <tuple>
 #include <vector>
 
-namespace Stimulark {
+namespace Stimulark::Testing {
 namespace {
-
-using Testing::failureMessage;
-using Testing::injectButton;
-using Testing::injectKey;
-using Testing::movePointer;
-
-// Spins rather than sleeps, as a flip does: nothing pumps Windows' queue meanwhile.
-void spin(double milliseconds) {
-    const Clock start;
-    while ((Clock() - start).milliseconds() < milliseconds) {
-    }
-}
 
 // A fresh Win32 backend as platform(), with a window of its own made as the canvas makes one.
 class Win32 : public ::testing::Test {
@@ -87,8 +75,9 @@ protected:
     std::unique_ptr<Platform> previous_;
 };
 
-std::vector<std::pair<std::uint32_t, std::uintptr_t>> keyCodes(const std::vector<Message>& messages) {
-    std::vector<std::pair<std::uint32_t, std::uintptr_t>> codes;
+using Codes = std::vector<std::pair<std::uint32_t, std::uintptr_t>>;
+Codes keyCodes(const std::vector<Message>& messages) {
+    Codes codes;
     for (const Message& message : messages)
         codes.emplace_back(message.code, message.wParam);
     return codes;
@@ -107,17 +96,14 @@ TEST_F(Win32, InputBecomesMessagesAltMakesSystemKeysAndRepeatsAreNotQueued) {
         for (const bool down : {true, false})
             injectButton(button, down);
     const std::vector<Message> input = messages();
-    const std::vector<std::pair<std::uint32_t, std::uintptr_t>> codes = keyCodes(input);
+    Codes codes = keyCodes(input);
     ASSERT_GE(codes.size(), 14u);
-    EXPECT_EQ(std::vector(codes.begin(), codes.begin() + 5),
-              (std::vector<std::pair<std::uint32_t, std::uintptr_t>>{{WM_KEYDOWN, VK_ESCAPE}, {WM_KEYUP, VK_ESCAPE},
-                                                                    {WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4},
-                                                                    {WM_SYSKEYUP, VK_F4}}));
     EXPECT_EQ(codes[5].second, std::uintptr_t{VK_MENU}) << "the release of Alt, whichever message Windows makes";
-    EXPECT_EQ(std::vector(codes.begin() + 6, codes.end()),
-              (std::vector<std::pair<std::uint32_t, std::uintptr_t>>{
-                  {WM_KEYDOWN, 'X'}, {WM_KEYUP, 'X'}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0},
-                  {WM_RBUTTONDOWN, MK_RBUTTON}, {WM_RBUTTONUP, 0}, {WM_MBUTTONDOWN, MK_MBUTTON}, {WM_MBUTTONUP, 0}}))
+    codes[5].first = WM_KEYUP;
+    EXPECT_EQ(codes, (Codes{{WM_KEYDOWN, VK_ESCAPE}, {WM_KEYUP, VK_ESCAPE}, {WM_SYSKEYDOWN, VK_MENU},
+                            {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_F4}, {WM_KEYUP, VK_MENU}, {WM_KEYDOWN, 'X'},
+                            {WM_KEYUP, 'X'}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}, {WM_RBUTTONDOWN, MK_RBUTTON},
+                            {WM_RBUTTONUP, 0}, {WM_MBUTTONDOWN, MK_MBUTTON}, {WM_MBUTTONUP, 0}}))
         << "one press of x, its repeat left out";
     EXPECT_NE(input[1].lParam & (std::intptr_t{1} << 31), 0) << "the release bit";
     EXPECT_EQ((std::tuple{input[2].sideKey, input[8].lParam, input[8].window}),
@@ -126,7 +112,7 @@ TEST_F(Win32, InputBecomesMessagesAltMakesSystemKeysAndRepeatsAreNotQueued) {
     PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0);
     PostQuitMessage(3);
     const std::vector<Message> ending = messages();
-    ASSERT_EQ(keyCodes(ending), (std::vector<std::pair<std::uint32_t, std::uintptr_t>>{{WM_CLOSE, 0}, {WM_QUIT, 3}}));
+    ASSERT_EQ(keyCodes(ending), (Codes{{WM_CLOSE, 0}, {WM_QUIT, 3}}));
     EXPECT_EQ(ending[0].window, window);
 }
 
@@ -142,7 +128,8 @@ TEST_F(Win32, InputIsLoggedAsTakenAndPutBackByItsAgeAfterALongWait) {
     injectKey("f", true);
     const Clock released = injectKey("f", false);
     const Clock clicked = injectButton(3, true);
-    spin(40);
+    for (const Clock start; (Clock() - start).milliseconds() < 40;) { // spins as a flip does: nothing pumps meanwhile
+    }
     backend().pumpInputEvents();
     EXPECT_EQ(backend().queuedMessages(), 0u) << "nothing taken into the message queue";
     KeyRecord press, release, none;
@@ -194,19 +181,21 @@ TEST_F(Win32, FormatsFallBackDeletedContextsAreRefusedAndThePointerIsFoundWithou
 // Wine on Xvfb cannot read the display's gamma ramp (GetDeviceGammaRamp fails there): the backend says so, and
 // a canvas reports it as it reports a refused ramp anywhere, writing nothing. Where the ramp can be read, a
 // written ramp is read back and the old one is put back at close.
-TEST(Win32Gamma, TheRampIsReadAndWrittenWhereWindowsCanAndOtherwiseTheCanvasReportsTheFailure) {
-    std::unique_ptr<Platform> previous = installPlatform(std::make_unique<Win32Platform>());
-    Clock::initializeFrequency();
+TEST_F(Win32, TheGammaRampIsReadAndWrittenWhereWindowsCanAndOtherwiseTheCanvasReportsTheFailure) {
     std::array<std::uint16_t, 768> before{}, dim{}, after{};
     for (std::size_t i = 0; i < dim.size(); ++i)
         dim[i] = static_cast<std::uint16_t>((i % 256) * 128);
+    const auto windowsRamp = [](WindowHandle of, std::array<std::uint16_t, 768>& ramp) {
+        HDC device = GetDC(reinterpret_cast<HWND>(of));
+        const bool read = GetDeviceGammaRamp(device, ramp.data()) != FALSE;
+        ReleaseDC(reinterpret_cast<HWND>(of), device);
+        return read;
+    };
     bool windowsReads = false;
     {
         Canvas canvas(0);
         APICanvasProperties& api = *canvas.platformPart();
-        HDC device = GetDC(reinterpret_cast<HWND>(api.window));
-        windowsReads = GetDeviceGammaRamp(device, before.data()) != FALSE;
-        ReleaseDC(reinterpret_cast<HWND>(api.window), device);
+        windowsReads = windowsRamp(api.window, before);
         EXPECT_EQ(platform().getGammaRamp(api.window, after.data()), windowsReads);
         if (!windowsReads) {
             EXPECT_EQ(failureMessage([&] { api.setGammaRamp(dim.data()); }),
@@ -221,13 +210,10 @@ TEST(Win32Gamma, TheRampIsReadAndWrittenWhereWindowsCanAndOtherwiseTheCanvasRepo
         }
     }
     if (windowsReads) {
-        HDC screen = GetDC(nullptr);
-        EXPECT_TRUE(GetDeviceGammaRamp(screen, after.data()));
-        ReleaseDC(nullptr, screen);
+        EXPECT_TRUE(windowsRamp(0, after));
         EXPECT_EQ(after, before) << "the ramp from before is back";
     }
-    installPlatform(std::move(previous));
 }
 
 } // namespace
-} // namespace Stimulark
+} // namespace Stimulark::Testing

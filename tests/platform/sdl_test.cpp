@@ -180,14 +180,13 @@ TEST_F(Sdl, InputIsLoggedAsQueuedWithTheServersTimeWhereItCameFirst) {
 // The server's 32-bit milliseconds are placed on the monotonic clock across a wrap; stamps from the future or
 // more than ten minutes old are not the same clock.
 TEST(ServerTime, LandsInTheMiddleOfItsMillisecondNeverAfterNowAndRefusesOtherClocks) {
-    constexpr std::int64_t ms = 1'000'000;
-    EXPECT_EQ(serverTimeToMonotonic(4990, 5000 * ms + ms / 5), 4990 * ms + ms / 2);
-    EXPECT_EQ(serverTimeToMonotonic(5000, 5000 * ms + ms / 5), 5000 * ms + ms / 5);
-    const std::int64_t wrapped = (std::int64_t{1} << 32) + 10;
-    EXPECT_EQ(serverTimeToMonotonic(0xFFFFFFFBu, wrapped * ms), (wrapped - 15) * ms + ms / 2);
-    for (const auto& [server, now] : {std::pair<std::uint32_t, std::int64_t>{5001, 5000 * ms}, {0, 600'001 * ms},
-                                      {4'294'967'000u, 100 * ms}})
-        EXPECT_EQ(serverTimeToMonotonic(server, now), -1) << server << " at " << now / ms << " ms";
+    constexpr std::int64_t ms = 1'000'000, wrapped = (std::int64_t{1} << 32) + 10;
+    const std::tuple<std::uint32_t, std::int64_t, std::int64_t> cases[] = { // server ms, now, monotonic (-1: refused)
+        {4990, 5000 * ms + ms / 5, 4990 * ms + ms / 2}, {5000, 5000 * ms + ms / 5, 5000 * ms + ms / 5},
+        {0xFFFFFFFBu, wrapped * ms, (wrapped - 15) * ms + ms / 2}, {5001, 5000 * ms, -1}, {0, 600'001 * ms, -1},
+        {4'294'967'000u, 100 * ms, -1}};
+    for (const auto& [server, now, monotonic] : cases)
+        EXPECT_EQ(serverTimeToMonotonic(server, now), monotonic) << server << " at " << now / ms << " ms";
 }
 
 // Drawing in the closest format this display has (no 32 depth bits) and the pointer over a window of ours are

@@ -5,75 +5,55 @@
 
 #include <filesystem>
 #include <fstream>
-#include <utility>
-#include <vector>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
 
 namespace Stimulark {
 namespace {
 
-// A scripted process: its environment and its account's home folder.
-struct Account {
-    std::vector<std::pair<std::string, std::string>> environment;
-    std::optional<std::string> home;
-
-    std::optional<UserFolders> folders() const {
-        return Xdg::userFolders(
-            [this](const char* name) -> std::optional<std::string> {
-                for (const auto& [key, value] : environment)
-                    if (key == name)
-                        return value;
-                return std::nullopt;
-            },
-            [this] { return home; });
-    }
-};
-
-std::string described(const std::optional<UserFolders>& folders) {
-    return folders ? folders->home + " | " + folders->settings + " | " + folders->documents : "none";
-}
+using Text = std::optional<std::string>;
 
 // A configuration folder of the test's own, removed afterwards.
 class XdgConfig : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(config); }
     void TearDown() override { std::filesystem::remove_all(config); }
-    void write(const std::string& text) const { std::ofstream(config + "/user-dirs.dirs") << text; }
 
     const std::string config = ::testing::TempDir() + "stimulark-config-" + std::to_string(getpid());
 };
 
-// XDG_CONFIG_HOME and its user-dirs.dirs decide, unless the variable is not an absolute path.
-TEST_F(XdgConfig, SettingsAndDocumentsComeFromTheConfigurationFolderAndItsUserDirsFile) {
-    write("XDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
-    Account account{{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", config}}, "/var/lib/account"};
-    EXPECT_EQ(described(account.folders()), "/home/u | " + config + " | /home/u/Papers");
-    account.environment[1].second = config + "//";
-    write("XDG_DOCUMENTS_DIR=\"${HOME}/Papers/\"\n");
-    EXPECT_EQ(described(account.folders()), "/home/u | " + config + " | /home/u/Papers");
-    write("XDG_DOCUMENTS_DIR=\"Papers\"\n");
-    EXPECT_EQ(described(account.folders()), "/home/u | " + config + " | /home/u/Documents");
-    account.environment[1].second = "relative/config";
-    EXPECT_EQ(described(account.folders()), "/home/u | /home/u/.config | /home/u/Documents");
-}
-
-// An unset or empty HOME falls back to the account; without either there are no folders.
-TEST(XdgFolders, TheHomeFolderIsHomeElseTheAccountsAndWithoutEitherThereAreNoFolders) {
-    Account account{{{"HOME", "/home/u"}}, "/var/lib/account/"};
-    EXPECT_EQ(described(account.folders()), "/home/u | /home/u/.config | /home/u/Documents");
-    account.environment = {{"HOME", ""}, {"XDG_CONFIG_HOME", "relative/config"}};
-    EXPECT_EQ(described(account.folders()),
-              "/var/lib/account | /var/lib/account/.config | /var/lib/account/Documents");
-    account.environment.clear();
-    EXPECT_EQ(described(account.folders()),
-              "/var/lib/account | /var/lib/account/.config | /var/lib/account/Documents");
-    account.home = "";
-    EXPECT_EQ(described(account.folders()), "none");
-    account.home = std::nullopt;
-    EXPECT_EQ(described(account.folders()), "none");
-    account.environment = {{"HOME", ""}};
-    EXPECT_EQ(described(account.folders()), "none");
-    account.environment = {{"HOME", "/"}};
-    EXPECT_EQ(described(account.folders()), "/ | /.config | /Documents");
+// HOME, else the account's home folder (without either there are no folders); XDG_CONFIG_HOME unless it is not
+// an absolute path, its user-dirs.dirs naming the documents folder when that is absolute.
+TEST_F(XdgConfig, FoldersComeFromHomeElseTheAccountAndFromTheConfigurationFolder) {
+    const std::string account = "/var/lib/account", papers = "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
+    const std::string fromHome = "/home/u | /home/u/.config | /home/u/Documents",
+                      fromAccount = account + " | " + account + "/.config | " + account + "/Documents";
+    const std::string inConfig = "/home/u | " + config + " | /home/u/";
+    // HOME, XDG_CONFIG_HOME, the account's home, user-dirs.dirs, the folders.
+    const std::tuple<Text, Text, Text, std::string, std::string> cases[] = {
+        {"/home/u", config, account, "XDG_DESKTOP_DIR=\"$HOME/Desk\"\n" + papers, inConfig + "Papers"},
+        {"/home/u", config + "//", account, "XDG_DOCUMENTS_DIR=\"${HOME}/Papers/\"\n", inConfig + "Papers"},
+        {"/home/u", config, account, "XDG_DOCUMENTS_DIR=\"Papers\"\n", inConfig + "Documents"},
+        {"/home/u", "relative/config", account, papers, fromHome},
+        {"/home/u", std::nullopt, account + "/", papers, fromHome},
+        {"", "relative/config", account + "/", papers, fromAccount},
+        {std::nullopt, std::nullopt, account + "/", papers, fromAccount},
+        {std::nullopt, std::nullopt, "", papers, "none"},
+        {std::nullopt, std::nullopt, std::nullopt, papers, "none"},
+        {"", std::nullopt, std::nullopt, papers, "none"},
+        {"/", std::nullopt, std::nullopt, papers, "/ | /.config | /Documents"}};
+    for (const auto& [home, configHome, accountHome, file, expected] : cases) {
+        std::ofstream(config + "/user-dirs.dirs") << file;
+        const auto variable = [&](std::string_view name) {
+            return name == "HOME" ? home : name == "XDG_CONFIG_HOME" ? configHome : Text();
+        };
+        const std::optional<UserFolders> folders = Xdg::userFolders(variable, [&] { return accountHome; });
+        EXPECT_EQ(folders ? folders->home + " | " + folders->settings + " | " + folders->documents : "none", expected)
+            << "HOME " << home.value_or("unset") << ", XDG_CONFIG_HOME " << configHome.value_or("unset") << ", account "
+            << accountHome.value_or("none");
+    }
 }
 
 TEST(XdgFolders, TheDocumentsEntryIsReadAsTheShellWouldWithHomeExpanded) {

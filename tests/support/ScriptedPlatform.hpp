@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Stimulark {
@@ -21,28 +22,33 @@ public:
 
     ScriptedPlatform();
 
-    void setNormalPriority() override { ++priorityCalls; }
+    void setNormalPriority() override {}
     std::uint64_t currentThreadId() override { return 1; }
-    [[noreturn]] void exitProcess(int code) override;
+    [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
     std::int64_t counterFrequency() override { return frequency; }
-    std::int64_t counterValue() override;
-    void showNotification(const char* caption, const char* text) override;
+    std::int64_t counterValue() override { return std::exchange(counter, counter + counterStep); }
+    void showNotification(const char* caption, const char* text) override {
+        notifications.emplace_back(caption, text);
+    }
     std::string executablePath() override { return exePath; }
     std::optional<UserFolders> userFolders() override { return folders; }
     ScreenPoint cursorPosition() override { return cursor; }
     DisplayMode currentDisplayMode() override { return display; }
     int changeDisplayMode(const DisplayMode* mode, std::uint32_t flags) override;
-    ScreenPoint screenSize() override;
+    ScreenPoint screenSize() override { return {static_cast<int>(display.width), static_cast<int>(display.height)}; }
     void showCursor(bool show) override { cursorVisible = show; }
     void showWindow(WindowHandle, int) override {}
-    bool setPixelFormat(WindowHandle window, const PixelFormatDescriptor& request) override;
-    ContextHandle createContext(WindowHandle window) override;
+    bool setPixelFormat(WindowHandle, const PixelFormatDescriptor&) override { return !failPixelFormat; }
+    ContextHandle createContext(WindowHandle) override { return failContext ? 0 : 0x5000 + static_cast<ContextHandle>(++liveContexts); }
     bool makeCurrent(WindowHandle window, ContextHandle context) override;
-    void deleteContext(ContextHandle context) override;
+    void deleteContext(ContextHandle context) override { liveContexts -= context != 0; }
     // With a retrace period and a swap interval of 1, a swap returns at the next
     // multiple of the period on the counter, as a display's retrace would make it.
     void swapBuffers(WindowHandle) override;
-    bool setSwapInterval(WindowHandle, int interval) override;
+    bool setSwapInterval(WindowHandle, int interval) override {
+        swapIntervalSetting = interval;
+        return true;
+    }
     int swapInterval(WindowHandle) override { return swapIntervalSetting; }
     bool presentationTime(WindowHandle, std::int64_t& ticks) override;
     const char* onsetSource(WindowHandle) override;
@@ -60,7 +66,6 @@ public:
 
     std::int64_t retracePeriod = 0; // counter ticks; 0: no retrace
     int swapIntervalSetting = 1;
-    bool refuseSwapInterval = false;
     bool reportsPresentation = false; // onsets from the retrace instead of the swap's return
     std::int64_t lastRetrace = 0;
 
@@ -73,31 +78,21 @@ public:
     ScreenPoint cursor;
     DisplayMode display{156, 0x5C0000, 32, 1024, 768, 60};
 
-    bool failDisplayMode = false;
-    bool failWindow = false;
-    bool failPixelFormat = false;
-    bool failContext = false;
-    bool failMakeCurrent = false;
-    bool failGetGamma = false;
-    bool failSetGamma = false;
+    bool failDisplayMode = false, failWindow = false, failPixelFormat = false, failContext = false;
+    bool failMakeCurrent = false, failGetGamma = false, failSetGamma = false;
 
     // What the program did.
     std::vector<std::pair<std::string, std::string>> notifications;
-    int priorityCalls = 0;
-    int swaps = 0;
-    bool cursorVisible = true;
-    bool displaySwitched = false;
-    int openWindows = 0;
-    int liveContexts = 0;
+    int swaps = 0, openWindows = 0, liveContexts = 0, gammaReads = 0, gammaWrites = 0;
+    bool cursorVisible = true, displaySwitched = false;
     ContextHandle currentContext = 0;
-    PixelFormatDescriptor lastPixelFormat;
     std::array<std::uint16_t, 768> hardwareRamp{};
-    int gammaReads = 0;
-    int gammaWrites = 0;
 
 protected:
     void pollEvents() override { pumpInputEvents(); }
-    WindowHandle createNativeWindow(std::uint32_t, const char*, std::uint32_t, int, int, int, int) override;
+    WindowHandle createNativeWindow(std::uint32_t, const char*, std::uint32_t, int, int, int, int) override {
+        return failWindow ? 0 : (++openWindows, nextHandle_++);
+    }
     void destroyNativeWindow(WindowHandle) override { --openWindows; }
 
 private:

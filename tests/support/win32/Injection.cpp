@@ -2,36 +2,24 @@
 
 #include "stimulark/platform/win32/WindowsApi.hpp"
 
-#include <cstring>
+#include <cctype>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace Stimulark::Testing {
 namespace {
 
 // The virtual key of an X keysym name, as the tests name keys: letters and digits
-// stand for themselves.
-WORD virtualKeyOf(const char* keysym) {
-    const std::size_t length = std::strlen(keysym);
-    if (length == 1) {
-        const char c = keysym[0];
-        if (c >= 'a' && c <= 'z')
-            return static_cast<WORD>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-            return static_cast<WORD>(c);
-    }
-    static constexpr struct {
-        const char* name;
-        WORD key;
-    } named[] = {{"Escape", VK_ESCAPE}, {"Return", VK_RETURN}, {"space", VK_SPACE}, {"Tab", VK_TAB},
-                 {"BackSpace", VK_BACK}, {"Left", VK_LEFT}, {"Right", VK_RIGHT}, {"Up", VK_UP},
-                 {"Down", VK_DOWN}, {"Shift_L", VK_LSHIFT}, {"Shift_R", VK_RSHIFT},
-                 {"Control_L", VK_LCONTROL}, {"Control_R", VK_RCONTROL}, {"Alt_L", VK_LMENU},
-                 {"Alt_R", VK_RMENU}, {"F1", VK_F1}, {"F4", VK_F4}};
-    for (const auto& entry : named)
-        if (std::strcmp(entry.name, keysym) == 0)
-            return entry.key;
-    throw std::runtime_error(std::string("no key for ") + keysym);
+// stand for themselves; of the others, those the tests press.
+WORD virtualKeyOf(const std::string& keysym) {
+    if (keysym.size() == 1 && std::isalnum(static_cast<unsigned char>(keysym[0])))
+        return static_cast<WORD>(std::toupper(static_cast<unsigned char>(keysym[0])));
+    const std::pair<const char*, WORD> named[] = {{"Escape", VK_ESCAPE}, {"Alt_L", VK_LMENU}, {"F4", VK_F4}};
+    for (const auto& [name, key] : named)
+        if (keysym == name)
+            return key;
+    throw std::runtime_error("no key for " + keysym);
 }
 
 void send(INPUT& input) {
@@ -48,10 +36,7 @@ Clock injectKey(const char* keysym, bool down) {
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKeyOf(keysym);
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(input.ki.wVk, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    if (input.ki.wVk == VK_LEFT || input.ki.wVk == VK_RIGHT || input.ki.wVk == VK_UP || input.ki.wVk == VK_DOWN ||
-        input.ki.wVk == VK_RCONTROL || input.ki.wVk == VK_RMENU)
-        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP; // none of these keys is an extended one
     const Clock sent;
     send(input);
     return sent;
