@@ -57,13 +57,16 @@ int run(int queries) {
 int main(int argc, char** argv) {
     int queries = 200000;
     if (argc == 3 && std::strcmp(argv[1], "--queries") == 0) {
-        queries = std::atoi(argv[2]);
+        // strtol, unlike atoi, tells trailing text and numbers past long's range.
+        char* end = nullptr;
+        const long value = std::strtol(argv[2], &end, 10);
+        if (end == argv[2] || *end != '\0' || value < 1 || value > 100000000) {
+            std::fprintf(stderr, "key_query: --queries must be a whole number from 1 to 100000000\n");
+            return 2;
+        }
+        queries = static_cast<int>(value);
     } else if (argc != 1) {
         std::fprintf(stderr, "usage: key_query [--queries N]\n");
-        return 2;
-    }
-    if (queries < 1 || queries > 100000000) {
-        std::fprintf(stderr, "key_query: --queries must lie between 1 and 100000000\n");
         return 2;
     }
     try {
