@@ -137,7 +137,8 @@ void buildCircles() {
             glBegin(GL_POLYGON);
             for (int j = 0; j < n; ++j) {
                 const double a = j / n * 2.0 * PI;
-                glVertex2f(static_cast<GLfloat>(std::cos(a) * 0.5 + 0.5), static_cast<GLfloat>(std::sin(a) * 0.5 + 0.5));
+                glVertex2f(static_cast<GLfloat>(std::cos(a) * 0.5 + 0.5),
+                           static_cast<GLfloat>(std::sin(a) * 0.5 + 0.5));
             }
             glVertex2f(1.0f, 0.5f);
             glEnd();

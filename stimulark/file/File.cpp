@@ -79,9 +79,8 @@ std::string File::decodePath(const std::string& name) {
 
     // A drive's colon ("C:/data") is part of the path, not a character to clean.
     const auto cleaned = result.begin() + static_cast<std::ptrdiff_t>(driveDesignatorLength(result));
-    result.erase(std::remove_if(cleaned, result.end(),
-                                [](char c) { return std::string_view(";,:*?\"<>|").find(c) != std::string_view::npos; }),
-                 result.end());
+    const auto refused = [](char c) { return std::string_view(";,:*?\"<>|").find(c) != std::string_view::npos; };
+    result.erase(std::remove_if(cleaned, result.end(), refused), result.end());
 
     // Only the first occurrence of each folder placeholder is replaced.
     for (const PATH_ID_STRING& entry : pathIds()) {

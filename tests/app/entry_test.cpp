@@ -98,12 +98,15 @@ TEST_F(ScriptedTest, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
         {[] { throw Exception(typeid(Keyboard), nullptr, nullptr); }, {{caption, "Stimulark::Keyboard [] "}}},
         {[] { throw std::runtime_error("x"); }, {{caption + " : std lib exception", "no named exception thrown"}}},
         {[] { throw "A plain report."; }, {{caption, "A plain report."}}},
-        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}}, {&countRun, {}},
-        {[] { throw Canvas::ALREADY_OPEN; }, {{caption, "Stimulark::Canvas [ALREADY OPEN] The canvas is already open."}}},
+        {[] { throw static_cast<const char*>(nullptr); }, {{caption, ""}}},
+        {&countRun, {}},
+        {[] { throw Canvas::ALREADY_OPEN; },
+         {{caption, "Stimulark::Canvas [ALREADY OPEN] The canvas is already open."}}},
         {[] {
              const NotificationsAtDestruction local;
              throw 42;
-         }, {{caption + " : unknown exception", "an exception of an unknown type was thrown"}}}};
+         },
+         {{caption + " : unknown exception", "an exception of an unknown type was thrown"}}}};
     for (const auto& [routine, expected] : cases) {
         scripted().notifications.clear();
         notificationsAtDestruction = -1;

@@ -52,7 +52,8 @@ TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlipWithRoomForTheNex
             scripted().counter += periodTicks + periodTicks / 2; // a stall of 1.5 periods misses one retrace
         const Clock onset = flip(count);
         ASSERT_EQ(onset.ticks, timing.lastOnset.ticks);
-        ASSERT_GT(timing.frameIntervals().capacity(), timing.frameIntervals().size()) << "the next swap must not grow it";
+        ASSERT_GT(timing.frameIntervals().capacity(), timing.frameIntervals().size())
+            << "the next swap must not grow it";
         frames.push_back(count);
     }
     const std::vector<double>& log = timing.frameIntervals();

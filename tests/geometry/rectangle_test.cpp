@@ -24,7 +24,8 @@ TEST(Rectangle, ConstructorsRefuseEmptyReversedOrUndefinedSizes) {
     for (const Edges& e : {Edges{10, 10, 10, 20}, Edges{20, 10, 10, 30}, Edges{0, 5, 5, 5}, Edges{0, 0, nan, 5}})
         EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(e[0], e[1], e[2], e[3])); }), sizeRefusal);
     for (const auto& s : {std::array{0.0, 5.0}, std::array{5.0, -1.0}, std::array{nan, 5.0}})
-        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(s[0], s[1])); }), sizeRefusal) << s[0] << "x" << s[1];
+        EXPECT_EQ(failureMessage([&] { static_cast<void>(Rectangle(s[0], s[1])); }), sizeRefusal)
+            << s[0] << "x" << s[1];
 }
 
 TEST(Rectangle, ClipKeepsTheOverlapAndRefusesNoneLeavingTheRectangleAsItWas) {

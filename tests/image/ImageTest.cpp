@@ -74,12 +74,15 @@ TEST(ImageAllocation, RefusedSizesAndCallsChangeNothingAndReleaseEmpties) {
     const Bytes before = bytesOf(image);
     EXPECT_EQ(failureMessage([&] { image.set(8, 8, RGBA, FLOAT); }),
               imageFailure("Memory Error", "Image object already has its bitmap."));
-    for (const auto& [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
-        EXPECT_EQ(failureMessage([&, x = x, y = y] { image.setPixel(x, y, Color::white); }), outOfBound) << x << "," << y;
+    for (const auto& [x, y] :
+         {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}, {INT_MIN, 0}, {0, INT_MIN}, {INT_MAX, INT_MAX}}) {
+        EXPECT_EQ(failureMessage([&, x = x, y = y] { image.setPixel(x, y, Color::white); }), outOfBound)
+            << x << "," << y;
         EXPECT_EQ(failureMessage([&, x = x, y = y] { image.getPixel(x, y); }), outOfBound) << x << "," << y;
     }
     const std::string noCanvas = "Stimulark::Canvas [NO CANVAS] There is no open canvas to draw on.";
-    EXPECT_EQ(failureMessage([&] { image.draw(); }) + failureMessage([&] { image.useTexture(true); }), noCanvas + noCanvas);
+    EXPECT_EQ(failureMessage([&] { image.draw(); }) + failureMessage([&] { image.useTexture(true); }),
+              noCanvas + noCanvas);
     EXPECT_EQ(std::tuple(image.width, image.height, image.components, image.textured), std::tuple(4, 3, RGB, false));
     EXPECT_EQ(bytesOf(image), before);
     image.release();
@@ -87,7 +90,8 @@ TEST(ImageAllocation, RefusedSizesAndCallsChangeNothingAndReleaseEmpties) {
     expectEmpty(image);
     EXPECT_EQ(failureMessage([&] { image.getBitmap(); }) + failureMessage([&] { image.useTexture(true); }),
               noBitmap + noBitmap);
-    EXPECT_EQ(failureMessage([&] { image.setPixel(0, 0, Color::white); }) + failureMessage([&] { image.clear(Color::white); }),
+    EXPECT_EQ(failureMessage([&] { image.setPixel(0, 0, Color::white); }) +
+                  failureMessage([&] { image.clear(Color::white); }),
               outOfBound + outOfBound);
 }
 
@@ -162,7 +166,9 @@ TEST_F(ImageOnCanvas, DrawsItsPixelsInPlaceBlendedAndTurnedWithOrWithoutATexture
         Image image(100, 60, components, precision);
         paint(image, 1.0);
         image.targetArea.centerAt(249.5, 179.5); // top-left corner at (200, 150)
-        auto framed = [&] { return expected(image, 102, 62, RGB, [](int i, int j) { return std::pair{i + 1, j + 1}; }); };
+        auto framed = [&] {
+            return expected(image, 102, 62, RGB, [](int i, int j) { return std::pair{i + 1, j + 1}; });
+        };
         const Bytes first = framed();
         image.draw();
         EXPECT_EQ(readBack(199, 149, 102, 62), first);

@@ -46,7 +46,8 @@ inline std::string pngChunk(const std::string& type, const std::string& data) {
 }
 
 // The signature and the IHDR.
-inline std::string pngHeader(png_uint_32 width, png_uint_32 height, char colorType, char depth = 8, char interlace = 0) {
+inline std::string pngHeader(png_uint_32 width, png_uint_32 height, char colorType, char depth = 8,
+                             char interlace = 0) {
     return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", bigEndian(width) + bigEndian(height) +
                                                      std::string{depth, colorType, 0, 0, interlace});
 }

@@ -19,7 +19,9 @@ TEST(PngLoadDeathTest, ReadsOnlyRegularFiles) {
     TempFolder folder;
     writeBytes(folder / "real.png", grey5x2);
     ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600) | ::mkdir((folder / "folder.png").c_str(), 0700), 0);
-    ASSERT_EQ(::symlink("/dev/zero", (folder / "zero.png").c_str()) | ::symlink("real.png", (folder / "link.png").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (folder / "zero.png").c_str()) |
+                  ::symlink("real.png", (folder / "link.png").c_str()),
+              0);
     auto loads = [&] {
         ::alarm(10); // a blocked load ends this child, not the test program
         for (const char* name : {"fifo.png", "folder.png", "zero.png"}) {
@@ -83,8 +85,10 @@ TEST(PngSave, WritesWhereThePathLeads) {
     ASSERT_EQ(::stat(path("real.png").c_str(), &replaced), 0);
     EXPECT_EQ(std::tuple(replaced.st_mode & 07777, replaced.st_uid, replaced.st_gid),
               std::tuple(0640u, old.st_uid, old.st_gid));
-    EXPECT_TRUE(readBytes(path("real.png")) == png && readBytes(path("made.png")) == png && readBytes(path("a.png")) == png);
-    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.png")) && std::filesystem::hard_link_count(path("a.png")) == 2);
+    EXPECT_TRUE(readBytes(path("real.png")) == png && readBytes(path("made.png")) == png &&
+                readBytes(path("a.png")) == png);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.png")) &&
+                std::filesystem::hard_link_count(path("a.png")) == 2);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null") && std::filesystem::is_symlink(path("null.png")));
     const int reader = ::open(path("fifo.png").c_str(), O_RDONLY | O_NONBLOCK);
     EXPECT_EQ(save("fifo.png"), "no failure"); // the picture fits the pipe's buffer

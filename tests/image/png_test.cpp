@@ -45,9 +45,9 @@ TEST(PngLoad, RefusesFilesOverTheReadLimits) {
         SCOPED_TRACE(testing::Message() << width << " x " << height << " type " << type << " within " << limits.maxWidth
                                         << " x " << limits.maxHeight << ", " << limits.maxBytes << " bytes");
         const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+        const std::string rows = width == 46340 ? noRows : pngRows(std::vector(height, Bytes(width * channels)));
         writeBytes(folder / "p.png", pngHeader(width, height, char(type)) +
-                                         (type == PNG_COLOR_TYPE_PALETTE ? pngChunk("PLTE", "\1\2\3") : "") +
-                                         (width == 46340 ? noRows : pngRows(std::vector(height, Bytes(width * channels)))));
+                                         (type == PNG_COLOR_TYPE_PALETTE ? pngChunk("PLTE", "\1\2\3") : "") + rows);
         PNG_BRIDGE::readLimits = limits;
         Image image;
         EXPECT_EQ(failureMessage([&] { image.load("%APP%p.png"); }), loads ? "no failure" : notPng);
@@ -86,17 +86,21 @@ TEST(PngLoad, StopsReadingCompressedDataAfterTheLastRow) {
 TEST(PngLoad, ReadsEveryFormatUprightAsEightBit) {
     using namespace std::string_literals;
     const std::tuple<const char*, std::string, int, int, PixelComponents, int, Bytes> cases[] = {
-        {"RGBA", pngHeader(3, 2, 6) + pngRows({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20,
-                                                21, 22, 23, 24}}),
+        {"RGBA",
+         pngHeader(3, 2, 6) +
+             pngRows({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}}),
          3, 2, RGBA, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}},
         {"grey", grey5x2, 5, 2, GRAY, 8, grey5x2Lines},
         // Sixteen-bit samples are rounded, not truncated: 0x12FF gives 19.
         {"16-bit", pngHeader(2, 1, 2, 16) + pngRows({{0x12, 0xFF, 0, 0, 0xFF, 0xFF, 0x80, 0x80, 0x7F, 0x80, 1, 0}}),
          2, 1, RGB, 8, {19, 0, 255, 128, 127, 1}},
-        {"grey-alpha", pngHeader(2, 1, 4) + pngRows({{10, 20, 30, 40}}), 2, 1, RGBA, 8, {10, 10, 10, 20, 30, 30, 30, 40}},
+        {"grey-alpha", pngHeader(2, 1, 4) + pngRows({{10, 20, 30, 40}}), 2, 1, RGBA, 8,
+         {10, 10, 10, 20, 30, 30, 30, 40}},
         // Two-bit indices 0, 1, 2; tRNS covers only the first two entries.
-        {"palette", pngHeader(3, 1, 3, 2) + pngChunk("PLTE", "\xFF\0\0\0\xFF\0\0\0\xFF"s) + pngChunk("tRNS", "\0\x80"s) +
-                        pngRows({{0x18}}), 3, 1, RGBA, 12, {255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255}},
+        {"palette",
+         pngHeader(3, 1, 3, 2) + pngChunk("PLTE", "\xFF\0\0\0\xFF\0\0\0\xFF"s) + pngChunk("tRNS", "\0\x80"s) +
+             pngRows({{0x18}}),
+         3, 1, RGBA, 12, {255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255}},
         {"2-bit grey", pngHeader(5, 1, 0, 2) + pngRows({{0x1B, 0x40}}), 5, 1, GRAY, 8, {0, 85, 170, 255, 85}},
         {"grey tRNS", pngHeader(2, 1, 0) + pngChunk("tRNS", "\0\7"s) + pngRows({{7, 8}}), 2, 1, RGBA, 8,
          {7, 7, 7, 0, 8, 8, 8, 255}},
@@ -130,7 +134,8 @@ TEST(ImageSave, RoundTripsAndReplacesTheOldFileOnlyWithACompletePicture) {
         for (int i = 0; i < image.bitmapBytes; ++i)
             image.byteBitmap[i] = static_cast<std::uint8_t>(7 * i + 1);
         image.save("%APP%out.png");
-        EXPECT_EQ(readBytes(folder / "out.png").substr(24, 5), (std::string{8, colorType, 0, 0, 0})); // 8-bit, no interlace
+        // 8-bit, no interlace
+        EXPECT_EQ(readBytes(folder / "out.png").substr(24, 5), (std::string{8, colorType, 0, 0, 0}));
         reread.load("%APP%out.png");
         EXPECT_EQ(imageLines(reread), imageLines(image));
     }

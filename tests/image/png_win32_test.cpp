@@ -24,8 +24,8 @@ TEST(PngFiles, OnlyRegularFilesAreReadAndFilesHeldWithoutSharingWritesAreKept) {
     Image real;
     PNG_BRIDGE().load((folder / "real.png").c_str(), real);
     EXPECT_EQ(imageLines(real), grey5x2Lines);
-    HANDLE held = CreateFileA(kept.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE held = CreateFileA(kept.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     for (const std::string& target : {kept, folder / "folder.png"})
         EXPECT_EQ(failureMessage([&] { PNG_BRIDGE().save(target.c_str(), real); }), notOpened) << target;

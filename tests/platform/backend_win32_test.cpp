@@ -102,8 +102,9 @@ TEST_F(Win32, InputBecomesMessagesAltMakesSystemKeysAndRepeatsAreNotQueued) {
     codes[5].first = WM_KEYUP;
     EXPECT_EQ(codes, (Codes{{WM_KEYDOWN, VK_ESCAPE}, {WM_KEYUP, VK_ESCAPE}, {WM_SYSKEYDOWN, VK_MENU},
                             {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_F4}, {WM_KEYUP, VK_MENU}, {WM_KEYDOWN, 'X'},
-                            {WM_KEYUP, 'X'}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}, {WM_RBUTTONDOWN, MK_RBUTTON},
-                            {WM_RBUTTONUP, 0}, {WM_MBUTTONDOWN, MK_MBUTTON}, {WM_MBUTTONUP, 0}}))
+                            {WM_KEYUP, 'X'}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0},
+                            {WM_RBUTTONDOWN, MK_RBUTTON}, {WM_RBUTTONUP, 0}, {WM_MBUTTONDOWN, MK_MBUTTON},
+                            {WM_MBUTTONUP, 0}}))
         << "one press of x, its repeat left out";
     EXPECT_NE(input[1].lParam & (std::intptr_t{1} << 31), 0) << "the release bit";
     EXPECT_EQ((std::tuple{input[2].sideKey, input[8].lParam, input[8].window}),

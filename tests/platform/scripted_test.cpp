@@ -42,8 +42,9 @@ TEST_F(Scripted, MissingOrTooSlowCountersAreRefusedAndSpansDropTheRemainder) {
     scripted().counter = 1'000'000 + 3579 * 16; // spans read long by 3579.545 / 3579
     Clock::initializeFrequency();
     const Clock end, start(1'000'000);
-    EXPECT_EQ((std::array{Clock::ticksPerMillisecond * 1.0, (end - start).milliseconds(), (start - end).milliseconds()}),
-              (std::array{3579.0, 16.0, -16.0}));
+    EXPECT_EQ(
+        (std::array{Clock::ticksPerMillisecond * 1.0, (end - start).milliseconds(), (start - end).milliseconds()}),
+        (std::array{3579.0, 16.0, -16.0}));
 }
 
 // Pushed and released accumulate until queried and answer once; pressed follows the key; each query takes one

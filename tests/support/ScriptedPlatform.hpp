@@ -39,7 +39,9 @@ public:
     void showCursor(bool show) override { cursorVisible = show; }
     void showWindow(WindowHandle, int) override {}
     bool setPixelFormat(WindowHandle, const PixelFormatDescriptor&) override { return !failPixelFormat; }
-    ContextHandle createContext(WindowHandle) override { return failContext ? 0 : 0x5000 + static_cast<ContextHandle>(++liveContexts); }
+    ContextHandle createContext(WindowHandle) override {
+        return failContext ? 0 : 0x5000 + static_cast<ContextHandle>(++liveContexts);
+    }
     bool makeCurrent(WindowHandle window, ContextHandle context) override;
     void deleteContext(ContextHandle context) override { liveContexts -= context != 0; }
     // With a retrace period and a swap interval of 1, a swap returns at the next
