@@ -2,8 +2,10 @@
 
 #include "stimulark/platform/EventLog.hpp"
 #include "stimulark/platform/Messages.hpp"
+#include "stimulark/platform/Presentation.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -154,11 +156,21 @@ public:
     virtual bool setSwapInterval(WindowHandle window, int interval) = 0;
     // The setting in force: 1 synchronised, 0 not, -1 adaptive.
     virtual int swapInterval(WindowHandle window) = 0;
-    // Where the platform can tell when the frame of the swap that just returned was
-    // shown, that moment in counter ticks; onsetSource names what a frame's onset is
-    // then taken from.
-    virtual bool presentationTime(WindowHandle, std::int64_t&) { return false; }
-    virtual const char* onsetSource(WindowHandle) { return "swap completion"; }
+    // Reports of when frames were shown, where the window system gives them. Right
+    // before a swap, on the thread that swaps: ties the reports of that swap to
+    // `swap`, asking each of `sources` (PresentationSource bits) that the window
+    // offers. Returns the sources that will answer; 0 where none will, also when
+    // the swap will not reach the display (a hidden window's).
+    virtual unsigned requestPresentationReports(WindowHandle, std::uint64_t /*swap*/, unsigned /*sources*/) {
+        return 0;
+    }
+    // Moves up to `max` reports that have arrived into `out`. Where none has, waits
+    // for one until the counter reaches `deadline`, never longer; a deadline not
+    // after now never blocks. Answers may come out of order, late, or never.
+    virtual std::size_t takePresentationReports(WindowHandle, PresentationReport* /*out*/, std::size_t /*max*/,
+                                                std::int64_t /*deadline*/) {
+        return 0;
+    }
     virtual bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) = 0;       // 3 x 256
     virtual bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) = 0; // 3 x 256
 
