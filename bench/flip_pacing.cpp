@@ -1,11 +1,14 @@
-// Measures how evenly Canvas::flip paces buffer swaps: flips a fixed frame count
-// at 60 Hz and reports how far each interval between swaps strays from its target.
+// Measures how evenly Canvas::flip paces frames: flips a fixed frame count and
+// reports how far each interval between onsets strays from its target, what the
+// onsets were taken from and how long after its swap returned each onset came.
 //
-//     flip_pacing [--flips N] [--frames K] [--csv FILE]
+//     flip_pacing [--flips N] [--frames K] [--measure] [--no-onset-wait] [--csv FILE]
 //
-// The CSV has one line per flip: index, the interval between the ends of two
-// swaps (what the canvas records), the interval between their starts (what the
-// flip paces) and how long the swap itself took, all in milliseconds.
+// --measure paces by measureRefreshRate's period instead of 60 Hz; --no-onset-wait
+// makes flips return at once (Canvas::setOnsetWait(false)). The CSV has one line per
+// flip: index, the interval between two onsets (what the canvas records), the
+// interval between the swaps' starts, how long the swap itself took and the onset
+// less the swap's completion, all in milliseconds.
 
 #include "stimulark/app/Application.hpp"
 #include "stimulark/canvas/Canvas.hpp"
@@ -29,6 +32,8 @@ struct Options {
     int flips = 300;
     int frames = 3;
     const char* csvPath = nullptr;
+    bool measure = false;
+    bool onsetWait = true;
 };
 
 bool parseCount(const char* text, int& out) {
@@ -49,6 +54,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
         } else if (std::strcmp(argv[i], "--frames") == 0 && hasValue) {
             if (!parseCount(argv[++i], options.frames))
                 return false;
+        } else if (std::strcmp(argv[i], "--measure") == 0) {
+            options.measure = true;
+        } else if (std::strcmp(argv[i], "--no-onset-wait") == 0) {
+            options.onsetWait = false;
         } else if (std::strcmp(argv[i], "--csv") == 0 && hasValue) {
             options.csvPath = argv[++i];
         } else {
@@ -80,28 +89,42 @@ Deviation deviations(const std::vector<double>& intervals, double target) {
 int run(const Options& options) {
     initializeToolkit();
     Canvas canvas(0);
-    if (canvas.refreshRate != 60.0) {
+    if (options.measure && canvas.measureRefreshRate() == 0.0)
+        std::printf("no retrace found; pacing at the reported rate\n");
+    if (!options.measure && canvas.refreshRate != 60.0) {
         std::printf("display reports %.3f Hz; pacing at 60 Hz\n", canvas.refreshRate);
         canvas.frameDuration = 1000.0 / 60.0;
     }
+    canvas.setOnsetWait(options.onsetWait);
     const double target = options.frames * canvas.frameDuration;
 
-    std::vector<double> swapEnds, swapStarts, swapTimes;
+    std::vector<double> swapStarts, swapTimes, onsetLags;
+    std::vector<Clock> swapEnds;
+    for (auto* v : {&swapStarts, &swapTimes, &onsetLags})
+        v->reserve(static_cast<std::size_t>(options.flips));
     swapEnds.reserve(static_cast<std::size_t>(options.flips));
-    swapStarts.reserve(static_cast<std::size_t>(options.flips));
-    swapTimes.reserve(static_cast<std::size_t>(options.flips));
 
     // The first flip's wait follows the blanking flips, not this count: not measured.
     canvas.clear(Color::gray, BACK_BUFFER);
     canvas.flip(options.frames);
+    canvas.recordFrameIntervals(true);
+    const Clock began;
     for (int i = 0; i < options.flips; ++i) {
         const Clock previousStart = canvas.lastSwapStart;
         canvas.clear(Color::gray, BACK_BUFFER);
         canvas.flip(options.frames);
-        swapEnds.push_back(canvas.lastFrameInterval);
         swapStarts.push_back((canvas.lastSwapStart - previousStart).milliseconds());
         swapTimes.push_back((canvas.lastSwapEnd - canvas.lastSwapStart).milliseconds());
+        swapEnds.push_back(canvas.lastSwapEnd);
     }
+    const double seconds = (Clock() - began).milliseconds() / 1000.0;
+    // The onsets as known now, reports that came late included.
+    const std::vector<double> onsets = canvas.frameIntervals();
+    const long long last = canvas.flipCount();
+    const char* source = canvas.onsetSourceOf(last - 1);
+    for (long long f = std::max(last - options.flips + 1, last - 1000); f <= last; ++f)
+        onsetLags.push_back((canvas.onsetOf(f) - swapEnds[static_cast<std::size_t>(f - (last - options.flips + 1))])
+                                .milliseconds());
 
     if (options.csvPath != nullptr) {
         std::FILE* csv = std::fopen(options.csvPath, "w");
@@ -110,18 +133,20 @@ int run(const Options& options) {
             return 1;
         }
         std::fprintf(csv, "flip,interval_ms,swap_start_interval_ms,swap_ms\n");
-        for (std::size_t i = 0; i < swapEnds.size(); ++i)
-            std::fprintf(csv, "%zu,%.6f,%.6f,%.6f\n", i, swapEnds[i], swapStarts[i], swapTimes[i]);
+        for (std::size_t i = 0; i < onsets.size(); ++i)
+            std::fprintf(csv, "%zu,%.6f,%.6f,%.6f\n", i, onsets[i], swapStarts[i], swapTimes[i]);
         if (std::fclose(csv) != 0) {
             std::fprintf(stderr, "flip_pacing: cannot write %s\n", options.csvPath);
             return 1;
         }
     }
 
-    const Deviation ends = deviations(swapEnds, target);
+    const Deviation ends = deviations(onsets, target);
     const Deviation starts = deviations(swapStarts, target);
-    std::printf("%d flips of %d frames at 60 Hz, target interval %.3f ms\n", options.flips, options.frames, target);
-    std::printf("|interval - target|, swap ends:   median %.4f ms, p99 %.4f ms, worst %.4f ms\n", ends.median,
+    std::printf("%d flips of %d frames at %.3f Hz, target interval %.3f ms, %.1f flips a second\n", options.flips,
+                options.frames, 1000.0 / canvas.frameDuration, target, options.flips / seconds);
+    std::printf("onsets: %s; flips that gave up waiting for their report: %d\n", source, canvas.lateOnsets());
+    std::printf("|interval - target|, onsets:      median %.4f ms, p99 %.4f ms, worst %.4f ms\n", ends.median,
                 ends.p99, ends.worst);
     std::printf("|interval - target|, swap starts: median %.4f ms, p99 %.4f ms, worst %.4f ms\n", starts.median,
                 starts.p99, starts.worst);
@@ -129,6 +154,9 @@ int run(const Options& options) {
     std::sort(sortedSwaps.begin(), sortedSwaps.end());
     std::printf("swap duration: median %.4f ms, p99 %.4f ms\n", percentile(sortedSwaps, 50.0),
                 percentile(sortedSwaps, 99.0));
+    std::sort(onsetLags.begin(), onsetLags.end());
+    std::printf("onset - swap completion (last flips): median %.3f ms, p05 %.3f ms, p95 %.3f ms\n", percentile(onsetLags, 50.0),
+                percentile(onsetLags, 5.0), percentile(onsetLags, 95.0));
     const bool met = ends.median < 0.05 && ends.p99 < 0.25;
     std::printf("targets (median < 0.05 ms, p99 < 0.25 ms): %s\n", met ? "met" : "missed");
     return 0;
@@ -139,7 +167,7 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: flip_pacing [--flips N] [--frames K] [--csv FILE]\n");
+        std::fprintf(stderr, "usage: flip_pacing [--flips N] [--frames K] [--measure] [--no-onset-wait] [--csv FILE]\n");
         return 2;
     }
     try {

@@ -99,11 +99,16 @@ void Canvas::setupGL() {
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 
-    // Blank both buffers before the program draws.
-    clear(clearColor, BACK_BUFFER);
-    flip(2);
-    clear(clearColor, BACK_BUFFER);
-    flip(2);
+    // Flip's pacing rests on swaps that wait for the retrace, which some platforms
+    // (SDL on Wayland) do not start with. A refusal leaves the platform's setting.
+    platform().setSwapInterval(api->window, 1);
+    // Blank both buffers before the program draws; the program's first flip does
+    // not wait for these.
+    for (int i = 0; i < 2; ++i) {
+        clear(clearColor, BACK_BUFFER);
+        flipFrame(2, false);
+        skipNextWait();
+    }
 }
 
 // Another open canvas stays usable: the oldest one takes over as current when this one

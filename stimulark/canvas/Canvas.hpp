@@ -8,7 +8,6 @@
 #include "stimulark/color/Color.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,10 +39,12 @@ public:
     /// failed opening gives back the display mode, cursor, window and context.
     ///
     /// Opening resets the frame statistics, takes the frame duration from
-    /// refreshRate, blanks both buffers with two flips, sets the clear colour to
-    /// black and makes the canvas Canvas::current if none is. Without a reachable
-    /// display it throws "Stimulark::APICanvasProperties [API ERROR] API Error
-    /// (Failed to switch display mode)"; other platform failures are "API ERROR"s too.
+    /// refreshRate, asks for swaps in step with the retrace (setSwapInterval(1))
+    /// where the platform accepts it, blanks both buffers with two swaps, sets the
+    /// clear colour to black and makes the canvas Canvas::current if none is.
+    /// Without a reachable display it throws "Stimulark::APICanvasProperties [API
+    /// ERROR] API Error (Failed to switch display mode)"; other platform failures are
+    /// "API ERROR"s too.
     explicit Canvas(int mode = 0);
     /// Closes: restores a changed gamma ramp, gives back context, window, display
     /// mode and cursor; the oldest canvas still open becomes current.
@@ -70,9 +71,11 @@ public:
 
     /// Shows the frame drawn so far, for `frames` refresh periods.
     ///
-    /// Ends a frame: overlays, glFinish, waits until the previous frame has been
-    /// shown for its count of refresh periods, swaps, records the interval. Returns
-    /// the frame's onset, also kept in lastOnset.
+    /// Ends a frame: overlays, glFinish, waits until the frame on the display has
+    /// stayed its count of refresh periods, swaps, and where the display reports when
+    /// frames were shown, waits for this frame's report (see setOnsetWait). Returns
+    /// the frame's onset, also kept in lastOnset; onsetSource names what it was taken
+    /// from.
     ///
     /// The overlays are the variable monitor's panel (which also reads its arrow
     /// keys), the frame overlay while showFrameOverlay is on and the cursor cross
@@ -80,12 +83,19 @@ public:
     /// frame stays: the next flip waits for them. Fewer than 1 throws
     /// "ARGUMENT ERROR" before anything is drawn.
     Clock flip(int frames);
-    /// What onsets are taken from: "swap completion" (the clock read right after the
-    /// swap returned) unless the platform reports when frames were shown.
-    const char* onsetSource() const;
-    /// Asks for swaps in step with the retrace (1) or not (0); false when the platform
-    /// refuses, for any other value, and without a window. Acceptance does not prove
-    /// that the display has a retrace: measureRefreshRate tells.
+    /// The best onset known now of one of the last 1024 flips (numbered as flipCount
+    /// counts them), taking in the reports that have arrived first, without waiting.
+    /// A reaction-time program can ask for the stimulus's onset after the response,
+    /// at no timing cost, on a display whose reports come a frame or more late. Any
+    /// other flip throws "Stimulark::Canvas [ARGUMENT ERROR] the flip must be one of
+    /// the last 1024.".
+    Clock onsetOf(long long flip);
+    /// What onsetOf(flip) is taken from, as onsetSource names it; the same refusals.
+    const char* onsetSourceOf(long long flip);
+    /// Asks for swaps in step with the retrace (1, as opening does) or not (0); false
+    /// when the platform refuses, for any other value, and without a window.
+    /// Acceptance does not prove that the display has a retrace: measureRefreshRate
+    /// tells.
     bool setSwapInterval(int interval);
     /// Measures the display's actual refresh rate.
     ///
@@ -105,12 +115,14 @@ public:
     void capture(Image& image);
     /// Writes the recorded frame intervals as a CSV file.
     ///
-    /// The recorded intervals (frameIntervals) as CSV with the header
-    /// `flip,interval_ms,frames,dropped`: the flip's number from 1, the interval in
-    /// ms with three decimals, the flip's frame count and droppedFrames of the two.
-    /// The path takes the file placeholders (File::decodePath). An existing file is
-    /// replaced only by a complete one; a failure throws "Stimulark::File [FILE
-    /// ACCESS ERROR] Failed to open the requested file.".
+    /// The log, judged with what is known now, as CSV with the header
+    /// `flip,interval_ms,frames,dropped,onset_source`: the flip's number in the log
+    /// from 1, the interval from the frame it replaced in ms with three decimals
+    /// (empty for a frame never shown), the periods that frame was asked to stay, the
+    /// periods dropped, and what both onsets were taken from. The path takes the file
+    /// placeholders (File::decodePath). An existing file is replaced only by a
+    /// complete one; a failure throws "Stimulark::File [FILE ACCESS ERROR] Failed to
+    /// open the requested file.".
     void saveFrameIntervals(const std::string& path) const;
     /// Writes a plot of the recorded frame intervals as a PNG file.
     ///
@@ -191,7 +203,7 @@ private:
     void setupGL();
     void close();
     void drawFrameOverlay();
-    std::optional<Clock> swapAndAskPresentation();
+    Clock flipFrame(int frames, bool programFlip);
     [[noreturn]] static void refuseWithoutWindow();
 
     APICanvasProperties* api = nullptr;

@@ -1,6 +1,7 @@
 #include "stimulark/canvas/Canvas.hpp"
 
 #include "stimulark/canvas/APICanvasProperties.hpp"
+#include "stimulark/canvas/FrameDisplay.hpp"
 #include "stimulark/canvas/FrameIntervalFiles.hpp"
 #include "stimulark/core/Exception.hpp"
 #include "stimulark/file/File.hpp"
@@ -14,16 +15,16 @@ void Canvas::refuseWithoutWindow() {
     throw Exception(typeid(Canvas), "NO CANVAS", "There is no open canvas to draw on.");
 }
 
-std::optional<Clock> Canvas::swapAndAskPresentation() {
-    api->swapBuffers();
-    std::int64_t ticks = 0;
-    if (platform().presentationTime(api->window, ticks))
-        return Clock(ticks);
-    return std::nullopt;
+Clock Canvas::onsetOf(long long flip) {
+    PlatformDisplay display(platform(), api->window);
+    takeInReports(display);
+    return onsetOfFlip(flip);
 }
 
-const char* Canvas::onsetSource() const {
-    return platform().onsetSource(api != nullptr ? api->window : 0);
+const char* Canvas::onsetSourceOf(long long flip) {
+    PlatformDisplay display(platform(), api->window);
+    takeInReports(display);
+    return onsetSourceOfFlip(flip);
 }
 
 bool Canvas::setSwapInterval(int interval) {
@@ -49,10 +50,27 @@ double Canvas::measureRefreshRate(int flips) {
                 host.setSwapInterval(window, interval);
         }
     } restore{host, api->window, previous, changed};
-    return measureRefresh(flips, [this] {
-        clear(clearColor, BACK_BUFFER);
-        return swapAndAskPresentation();
-    });
+    // Each swap shows a frame cleared in the clear colour.
+    class BlankFrames final : public FrameDisplay {
+    public:
+        BlankFrames(Canvas& canvas, Platform& host) : canvas_(canvas), display_(host, canvas.api->window) {}
+        void swap() override {
+            canvas_.clear(canvas_.clearColor, BACK_BUFFER);
+            display_.swap();
+        }
+        int swapInterval() override { return display_.swapInterval(); }
+        unsigned requestReports(std::uint64_t swap, unsigned sources) override {
+            return display_.requestReports(swap, sources);
+        }
+        std::size_t takeReports(PresentationReport* out, std::size_t max, std::int64_t deadline) override {
+            return display_.takeReports(out, max, deadline);
+        }
+
+    private:
+        Canvas& canvas_;
+        PlatformDisplay display_;
+    } blankFrames(*this, host);
+    return measureRefresh(flips, blankFrames);
 }
 
 void Canvas::capture(Image& image) {
@@ -70,7 +88,7 @@ void Canvas::capture(Image& image) {
 }
 
 void Canvas::saveFrameIntervals(const std::string& path) const {
-    writeFrameIntervalsCsv(File::decodePath(path), frameIntervals(), frameIntervalFrames(), frameDuration);
+    writeFrameIntervalsCsv(File::decodePath(path), frameIntervalJudgements(), frameDuration);
 }
 
 void Canvas::plotFrameIntervals(const std::string& path) const {

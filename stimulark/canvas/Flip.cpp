@@ -2,6 +2,7 @@
 
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Fonts.hpp"
+#include "stimulark/canvas/FrameDisplay.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
 #include "stimulark/core/Exception.hpp"
 #include "stimulark/platform/Keyboard.hpp"
@@ -15,12 +16,17 @@ namespace Stimulark {
 Clock Canvas::flip(int frames) {
     if (frames < 1)
         throw Exception(typeid(Canvas), "ARGUMENT ERROR", "frame duration must be more than zero.");
+    return flipFrame(frames, true);
+}
+
+Clock Canvas::flipFrame(int frames, bool programFlip) {
     drawVariableMonitor();
     if (showFrameOverlay)
         drawFrameOverlay();
     drawCursorCross();
     glFinish();
-    return swapWhenDue(frames, [this] { return swapAndAskPresentation(); });
+    PlatformDisplay display(platform(), api->window);
+    return swapWhenDue(frames, display, programFlip);
 }
 
 void Canvas::drawFrameOverlay() {
@@ -32,7 +38,9 @@ void Canvas::drawFrameOverlay() {
     // An interval beyond int (a program paused for weeks) would not convert.
     const double interval = lastFrameInterval < 2.0e9 ? lastFrameInterval : 2.0e9;
     const Color& intervalColor =
-        lastDropped > 0 ? Color::red : (lastFrameInterval > frameDuration ? Color::cyan : Color::white);
+        lastDropped > 0 ? Color::red
+                        : (droppedFrames(lastFrameInterval, lastHeldFrames(), frameDuration) > 0 ? Color::cyan
+                                                                                                  : Color::white);
     const struct {
         int value;
         const Color& color;

@@ -330,32 +330,35 @@ void drawLabels(Painter& paint, const Digest& digest, const IntervalAxis& axis, 
 
 } // namespace
 
-void writeFrameIntervalsCsv(const std::string& path, const std::vector<double>& intervalsMs,
-                            const std::vector<int>& frames, double frameDurationMs) {
-    if (intervalsMs.size() != frames.size())
-        refuseArgument("The frame intervals and the frame counts differ in number.");
+void writeFrameIntervalsCsv(const std::string& path, const std::vector<FrameJudgement>& flips,
+                            double frameDurationMs) {
     checkFrameDuration(frameDurationMs);
     SafeFileWriter output;
     bool written = output.open(path);
     std::FILE* stream = output.stream();
-    constexpr std::string_view header = "flip,interval_ms,frames,dropped\n";
+    constexpr std::string_view header = "flip,interval_ms,frames,dropped,onset_source\n";
     written = written && std::fwrite(header.data(), 1, header.size(), stream) == header.size();
     // The longest line: a 20-digit flip, a sign and 313 characters of interval, two
-    // 11-character counts, three commas and the newline.
+    // 11-character counts, a 21-character source, four commas and the newline.
     char line[400];
     char* const end = line + sizeof line;
-    for (std::size_t i = 0; written && i < intervalsMs.size(); ++i) {
-        char* at = std::to_chars(line, end, i + 1).ptr;
-        *at++ = ',';
-        at = std::to_chars(at, end, intervalsMs[i], std::chars_format::fixed, 3).ptr;
-        *at++ = ',';
-        at = std::to_chars(at, end, frames[i]).ptr;
-        *at++ = ',';
-        // INT_MIN frames would overflow the count's frames - 1, and means what INT_MIN + 1 does.
-        if (!std::isnan(intervalsMs[i]))
-            at = std::to_chars(at, end, droppedFrames(intervalsMs[i], std::max(frames[i], INT_MIN + 1),
-                                                      frameDurationMs)).ptr;
-        *at++ = '\n';
+    for (std::size_t i = 0; written && i < flips.size(); ++i) {
+        const FrameJudgement& flip = flips[i];
+        char* at = line;
+        const auto put = [&at, end](std::string_view text) {
+            at = std::copy(text.begin(), text.begin() + std::min<std::ptrdiff_t>(end - at, std::ssize(text)), at);
+        };
+        at = std::to_chars(at, end, i + 1).ptr;
+        put(",");
+        if (!std::isnan(flip.intervalMs))
+            at = std::to_chars(at, end, flip.intervalMs, std::chars_format::fixed, 3).ptr;
+        put(",");
+        at = std::to_chars(at, end, flip.heldFrames).ptr;
+        put(",");
+        at = std::to_chars(at, end, flip.dropped).ptr;
+        put(",");
+        put(onsetSourceName(flip.source));
+        put("\n");
         const auto length = static_cast<std::size_t>(at - line);
         written = std::fwrite(line, 1, length, stream) == length;
     }

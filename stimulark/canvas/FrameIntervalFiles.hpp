@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stimulark/canvas/Onsets.hpp"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,13 +13,13 @@ namespace Stimulark {
 // milliseconds with "ARGUMENT ERROR" before anything is opened, and write like
 // SafeFileWriter: an existing file changes only once the new one is complete.
 
-// CSV: "flip,interval_ms,frames,dropped", then one line per flip: its number from 1,
-// the interval with three decimals, its frame count and droppedFrames of the three
-// (empty for an interval that is not a number). Refuses vectors of different lengths
-// with "ARGUMENT ERROR", and fails to open, write or replace the file with File's
-// "FILE ACCESS ERROR".
-void writeFrameIntervalsCsv(const std::string& path, const std::vector<double>& intervalsMs,
-                            const std::vector<int>& frames, double frameDurationMs);
+// CSV: "flip,interval_ms,frames,dropped,onset_source", then one line per judged
+// flip: its number from 1, the interval with three decimals (empty where it is not a
+// number: a frame never shown), the held frame's count, the periods dropped and the
+// onsets' source. Fails to open, write or replace the file with File's "FILE ACCESS
+// ERROR".
+void writeFrameIntervalsCsv(const std::string& path, const std::vector<FrameJudgement>& flips,
+                            double frameDurationMs);
 
 // PNG, an RGB picture of FrameIntervalPlot's size on white: above, the intervals over
 // the flips; below, their histogram; both with lines at every whole refresh period

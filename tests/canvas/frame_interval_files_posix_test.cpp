@@ -22,8 +22,9 @@ TEST(FrameIntervalFilesDeathTest, AFullDiskLeavesTheOldFileAsItWas) {
     const std::string old = folder / "old.csv";
     writeBytes(old, "kept");
     const std::vector<double> intervals(2000, 16.7);
+    const std::vector<FrameJudgement> flips(2000, {16.7, 1, 0, OnsetSource::swapCompletion});
     auto csv = [&](const std::string& path) {
-        return failureMessage([&] { writeFrameIntervalsCsv(path, intervals, std::vector(2000, 1), 16.7); });
+        return failureMessage([&] { writeFrameIntervalsCsv(path, flips, 16.7); });
     };
     EXPECT_EQ(csv("/dev/full"), accessFailure);
     EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng("/dev/full", intervals, 16.7); }), pngNotWritten);

@@ -15,8 +15,6 @@ namespace {
 namespace Plot = FrameIntervalPlot;
 const std::string badPeriod =
     "Stimulark::File [ARGUMENT ERROR] The frame duration must be a positive, finite number of milliseconds.";
-const std::string badLengths =
-    "Stimulark::File [ARGUMENT ERROR] The frame intervals and the frame counts differ in number.";
 
 constexpr int middle = Plot::height / 2; // between the panels
 
@@ -57,24 +55,33 @@ testing::AssertionResult evenlySpaced(const std::vector<int>& at, std::size_t li
 }
 
 // Refused arguments and failed writes leave the old file as it was, with no temporary file beside it.
-TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsDroppedFramesAndRefusalsAndFailuresLeaveTheOldFile) {
+TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsJudgementAndRefusalsAndFailuresLeaveTheOldFile) {
     TempFolder folder;
-    const std::string path = folder / "intervals.csv", header = "flip,interval_ms,frames,dropped\n";
+    const std::string path = folder / "intervals.csv", header = "flip,interval_ms,frames,dropped,onset_source\n";
     writeBytes(path, "old");
-    // on time, late by two periods, early, a paused program, undefined, an impossible frame count
-    writeFrameIntervalsCsv(path, {16.6667, 40.0, 5.0, 1e12, nan, 16.667}, {1, 1, 2, 1, 1, INT_MIN}, 16.667);
-    EXPECT_EQ(readBytes(path), header + "1,16.667,1,0\n2,40.000,1,2\n3,5.000,2,-1\n4,1000000000000.000,1,1000000000\n"
-                                        "5,nan,1,\n6,16.667,-2147483648,1000000000\n");
-    writeFrameIntervalsCsv(path, {}, {}, 16.667);
+    // on time, late, never shown, a paused program, extreme counts
+    writeFrameIntervalsCsv(path,
+                           {{16.6667, 1, 0, OnsetSource::compositorRepaint},
+                            {40.0, 1, 1, OnsetSource::presentationFeedback},
+                            {nan, 1, 2, OnsetSource::presentationFeedback},
+                            {1e12, 1, 1'000'000'000, OnsetSource::swapCompletion},
+                            {16.667, INT_MIN, INT_MAX, OnsetSource::swapCompletion}},
+                           16.667);
+    EXPECT_EQ(readBytes(path), header + "1,16.667,1,0,compositor repaint\n2,40.000,1,1,presentation feedback\n"
+                                        "3,,1,2,presentation feedback\n"
+                                        "4,1000000000000.000,1,1000000000,swap completion\n"
+                                        "5,16.667,-2147483648,2147483647,swap completion\n");
+    writeFrameIntervalsCsv(path, {}, 16.667);
     EXPECT_EQ(readBytes(path), header);
+    const std::vector<FrameJudgement> one{{16.7, 1, 0, OnsetSource::swapCompletion}};
     for (const double period : {0.0, -16.7, nan, inf, -inf}) {
-        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7}, {1}, period); }), badPeriod) << period;
+        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, one, period); }), badPeriod) << period;
         EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(path, {16.7}, period); }), badPeriod) << period;
     }
-    EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(path, {16.7, 16.7}, {1}, 16.7); }), badLengths);
     const std::vector<double> intervals(2000, 16.7);
+    const std::vector<FrameJudgement> flips(2000, one[0]);
     for (const std::string& where : std::vector{folder / "missing/x.csv", folder.root}) {
-        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(where, intervals, std::vector(2000, 1), 16.7); }),
+        EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(where, flips, 16.7); }),
                   "Stimulark::File [FILE ACCESS ERROR] Failed to open the requested file.") << where;
         EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(where, intervals, 16.7); }),
                   "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] Failed to open the requested file.")

@@ -40,19 +40,88 @@ bool ScriptedPlatform::setGammaRamp(WindowHandle, const std::uint16_t* ramp) {
 
 void ScriptedPlatform::swapBuffers(WindowHandle) {
     ++swaps;
-    if (retracePeriod > 0 && swapIntervalSetting != 0)
-        counter = lastRetrace = (counter / retracePeriod + 1) * retracePeriod;
+    std::int64_t shown = counter;
+    if (retracePeriod > 0) {
+        const auto nextRetrace = [this](std::int64_t t) { return (t / retracePeriod + 1) * retracePeriod; };
+        if (swapIntervalSetting == 0) {
+            shown = nextRetrace(counter);
+        } else if (swapModel == SwapModel::retrace) {
+            counter = shown = nextRetrace(counter);
+        } else {
+            counter = std::max(counter, lastShown);
+            shown = nextRetrace(counter);
+        }
+    }
+    lastShown = shown;
+    counter += swapTicks;
+    for (Answer& held : answers_)
+        if (std::exchange(held.waitingForSwap, false))
+            held.availableAt = std::max(held.availableAt, counter);
+    if (requestedSources_ & presentationFeedback)
+        answer(feedback, presentationFeedback, shown);
+    if (requestedSources_ & compositorRepaint)
+        answer(repaint, compositorRepaint, shown);
+    requestedSources_ = 0;
 }
 
-bool ScriptedPlatform::presentationTime(WindowHandle, std::int64_t& ticks) {
-    if (!reportsPresentation || retracePeriod <= 0 || swapIntervalSetting == 0)
-        return false;
-    ticks = lastRetrace;
-    return true;
+void ScriptedPlatform::answer(const ReportScript& script, PresentationSource source, std::int64_t shown) {
+    if (script.silent && script.silent(swaps))
+        return;
+    Answer answer;
+    answer.report.swap = requestedSwap_;
+    answer.report.source = source;
+    answer.report.ticks = shown + (script.skew ? script.skew(swaps) : 0);
+    if (source == compositorRepaint) {
+        // Whole milliseconds, as frame callbacks give them.
+        const std::int64_t millisecond = frequency / 1000;
+        answer.report.ticks = answer.report.ticks / millisecond * millisecond + millisecond / 2;
+        answer.report.wholeMilliseconds = true;
+    } else if (retracePeriod > 0) {
+        answer.report.retrace = static_cast<std::uint64_t>(shown / retracePeriod);
+    }
+    answer.availableAt = shown + script.delay;
+    answer.waitingForSwap = script.afterNextSwap;
+    if (source == presentationFeedback && script.discarded && script.discarded(swaps)) {
+        answer.report.shown = false;
+        answer.waitingForSwap = true; // a frame is replaced by the next one
+    }
+    answers_.push_back(answer);
 }
 
-const char* ScriptedPlatform::onsetSource(WindowHandle) {
-    return reportsPresentation && retracePeriod > 0 ? "simulated retrace" : "swap completion";
+unsigned ScriptedPlatform::requestPresentationReports(WindowHandle, std::uint64_t swap, unsigned sources) {
+    const unsigned offered = (feedback.offered ? presentationFeedback : 0u) | (repaint.offered ? compositorRepaint : 0u);
+    requestedSwap_ = swap;
+    requestedSources_ = windowHidden ? 0u : sources & offered;
+    asked.push_back(requestedSources_);
+    return requestedSources_;
+}
+
+// Waiting is simulated: with nothing to take, the counter jumps to the next answer,
+// or to the deadline.
+std::size_t ScriptedPlatform::takePresentationReports(WindowHandle, PresentationReport* out, std::size_t max,
+                                                      std::int64_t deadline) {
+    const auto ready = [this](const Answer& a) { return !a.waitingForSwap && a.availableAt <= counter; };
+    if (std::none_of(answers_.begin(), answers_.end(), ready) && deadline > counter) {
+        std::int64_t next = deadline;
+        for (const Answer& a : answers_)
+            if (!a.waitingForSwap)
+                next = std::min(next, a.availableAt);
+        counter = std::max(counter, next);
+    }
+    std::stable_sort(answers_.begin(), answers_.end(),
+                     [](const Answer& a, const Answer& b) { return a.availableAt < b.availableAt; });
+    std::vector<PresentationReport> taken;
+    for (auto a = answers_.begin(); a != answers_.end() && taken.size() < max;)
+        if (ready(*a)) {
+            taken.push_back(a->report);
+            a = answers_.erase(a);
+        } else {
+            ++a;
+        }
+    if (reportsNewestFirst)
+        std::reverse(taken.begin(), taken.end());
+    std::copy(taken.begin(), taken.end(), out);
+    return taken.size();
 }
 
 void ScriptedPlatform::pumpInputEvents() {

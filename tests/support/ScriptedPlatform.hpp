@@ -44,16 +44,17 @@ public:
     }
     bool makeCurrent(WindowHandle window, ContextHandle context) override;
     void deleteContext(ContextHandle context) override { liveContexts -= context != 0; }
-    // With a retrace period and a swap interval of 1, a swap returns at the next
-    // multiple of the period on the counter, as a display's retrace would make it.
+    // With a retrace period, frames are shown at retraces (multiples of the period on
+    // the counter), as swapModel says; see the script below.
     void swapBuffers(WindowHandle) override;
     bool setSwapInterval(WindowHandle, int interval) override {
         swapIntervalSetting = interval;
         return true;
     }
     int swapInterval(WindowHandle) override { return swapIntervalSetting; }
-    bool presentationTime(WindowHandle, std::int64_t& ticks) override;
-    const char* onsetSource(WindowHandle) override;
+    unsigned requestPresentationReports(WindowHandle, std::uint64_t swap, unsigned sources) override;
+    std::size_t takePresentationReports(WindowHandle, PresentationReport* out, std::size_t max,
+                                        std::int64_t deadline) override;
     void pumpInputEvents() override;
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
@@ -66,10 +67,35 @@ public:
     std::vector<KeyRecord> pendingKeys;
     std::vector<ButtonRecord> pendingButtons;
 
+    // The display. Without a retrace period a swap returns at once and its frame is
+    // shown then. With one, at swap interval 1:
+    //   retrace     the swap waits for the next retrace, where its frame is shown
+    //               (a GL swap that blocks on the retrace);
+    //   compositor  the swap waits for the repaint that showed the previous frame,
+    //               then commits and returns; the frame shows at the next repaint
+    //               (SDL's swap on Wayland).
+    // At swap interval 0 the swap returns at once and its frame shows at the next
+    // retrace.
+    enum class SwapModel { retrace, compositor };
+    SwapModel swapModel = SwapModel::retrace;
     std::int64_t retracePeriod = 0; // counter ticks; 0: no retrace
+    std::int64_t swapTicks = 0;     // what a swap takes besides its wait
     int swapIntervalSetting = 1;
-    bool reportsPresentation = false; // onsets from the retrace instead of the swap's return
-    std::int64_t lastRetrace = 0;
+    std::int64_t lastShown = 0; // when the last swap's frame is shown
+
+    // Reports of when frames were shown: what each source answers, and when.
+    struct ReportScript {
+        bool offered = false;
+        std::int64_t delay = 0;    // ticks after the frame is shown until the answer can be taken
+        bool afterNextSwap = false; // held back until the next swap too (a nested compositor)
+        std::function<std::int64_t(int swap)> skew; // added to the swap-th stamp: another clock, or jitter
+        std::function<bool(int swap)> silent;    // never answers the swap-th swap (from 1)
+        std::function<bool(int swap)> discarded; // replaced before shown (feedback)
+    };
+    ReportScript feedback, repaint;
+    bool reportsNewestFirst = false; // answers taken together come out newest first
+    bool windowHidden = false;       // nothing is asked: the swap will not reach the display
+    std::vector<unsigned> asked;     // what each request asked, in order
 
     std::int64_t frequency = 1'000'000'000;
     std::int64_t counter = 0;
@@ -98,7 +124,17 @@ protected:
     void destroyNativeWindow(WindowHandle) override { --openWindows; }
 
 private:
+    struct Answer {
+        PresentationReport report;
+        std::int64_t availableAt = 0;
+        bool waitingForSwap = false;
+    };
+    void answer(const ReportScript& script, PresentationSource source, std::int64_t shown);
+
     WindowHandle nextHandle_ = 0x100;
+    std::uint64_t requestedSwap_ = 0;
+    unsigned requestedSources_ = 0;
+    std::vector<Answer> answers_;
 };
 
 } // namespace Stimulark
