@@ -17,7 +17,8 @@ found=$(grep -rnE '#include "stimulark/app/' --include='*.hpp' --include='*.cpp'
     grep -vE '^\./(app/|stimulark\.hpp:|platform/win32/Win32Main\.cpp:)')
 [[ -z $found ]] || report "the entry's folder is included from below" "$found"
 
-found=$(grep -rnE '#include [<"](SDL|X11/|xcb/|GL/glx|windows\.h|wingdi\.h)' --include='*.hpp' --include='*.cpp' . |
+found=$(grep -rnE '#include [<"](SDL|X11/|xcb/|GL/glx|wayland-|[a-z-]+-protocol\.h|windows\.h|wingdi\.h)' \
+    --include='*.hpp' --include='*.cpp' . |
     grep -vE '^\./platform/(sdl|win32)/')
 [[ -z $found ]] || report "window-system headers outside a backend" "$found"
 

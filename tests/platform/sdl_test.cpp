@@ -1,6 +1,7 @@
 #include "stimulark/platform/ApplicationProperties.hpp"
 #include "stimulark/platform/Keyboard.hpp"
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
+#include "stimulark/platform/sdl/SdlPresentation.hpp"
 #include "stimulark/platform/sdl/SdlX11Events.hpp"
 
 #include <SDL2/SDL.h>
@@ -187,6 +188,41 @@ TEST(ServerTime, LandsInTheMiddleOfItsMillisecondNeverAfterNowAndRefusesOtherClo
         {4'294'967'000u, 100 * ms, -1}};
     for (const auto& [server, now, monotonic] : cases)
         EXPECT_EQ(serverTimeToMonotonic(server, now), monotonic) << server << " at " << now / ms << " ms";
+}
+
+// A frame callback's 32-bit milliseconds land in the middle of their millisecond, before or after now, across the
+// wrap. Reports wait in order, and a full ring gives up the oldest.
+TEST(PresentationReports, RepaintStampsUnwrapAroundNowAndAFullRingDropsTheOldest) {
+    constexpr std::int64_t ms = 1'000'000, wrap = std::int64_t{1} << 32;
+    const std::tuple<std::uint32_t, std::int64_t, std::int64_t> cases[] = { // stamp ms, now, ticks
+        {4990, 5000 * ms + ms / 5, 4990 * ms + ms / 2}, {5003, 5000 * ms, 5003 * ms + ms / 2},
+        {0xFFFFFFFBu, (wrap + 10) * ms, (wrap - 5) * ms + ms / 2}, {12, (wrap - 10) * ms, (wrap + 12) * ms + ms / 2}};
+    for (const auto& [stamp, now, ticks] : cases)
+        EXPECT_EQ(repaintMillisecondsToTicks(stamp, now), ticks) << stamp << " at " << now / ms << " ms";
+
+    ReportRing ring;
+    for (std::uint64_t swap = 0; swap < ReportRing::capacity + 2; ++swap)
+        ring.push({.swap = swap});
+    std::array<PresentationReport, ReportRing::capacity + 1> out;
+    ASSERT_EQ(ring.take(out.data(), 1), 1u);
+    ASSERT_EQ(ring.take(out.data() + 1, out.size()), ReportRing::capacity - 1);
+    EXPECT_EQ((std::array{out[0].swap, out[1].swap, out[ReportRing::capacity - 1].swap}),
+              (std::array<std::uint64_t, 3>{2, 3, ReportRing::capacity + 1}));
+    EXPECT_TRUE(ring.empty());
+}
+
+// Xvfb's GL has no OML sync control, the one source on X11: nothing is asked, and taking returns at once.
+TEST_F(Sdl, OnXvfbNoReportIsAskedAndTakingReturnsAtOnce) {
+    const WindowHandle window = openWindow(64, 48);
+    ASSERT_NE(window, 0u);
+    sdl().showWindow(window, 1);
+    EXPECT_EQ(sdl().requestPresentationReports(window, 1, presentationFeedback | compositorRepaint), 0u);
+    sdl().swapBuffers(window);
+    PresentationReport report;
+    const std::int64_t before = sdl().counterValue();
+    EXPECT_EQ(sdl().takePresentationReports(window, &report, 1, before + 500'000'000), 0u);
+    EXPECT_LT(sdl().counterValue() - before, 50'000'000);
+    sdl().destroyWindow(window);
 }
 
 // Drawing in the closest format this display has (no 32 depth bits) and the pointer over a window of ours are

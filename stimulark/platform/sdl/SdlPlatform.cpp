@@ -92,6 +92,8 @@ SdlPlatform::~SdlPlatform() {
     if (state_->video != SdlVideo::up)
         return;
     SDL_DelEventWatch(watchInput, this);
+    for (auto& record : state_->windows)
+        record.reporter.reset();
     for (auto& record : state_->contexts)
         if (record.context)
             SDL_GL_DeleteContext(record.context);

@@ -41,6 +41,9 @@ public:
     void swapBuffers(WindowHandle window) override;
     bool setSwapInterval(WindowHandle window, int interval) override;
     int swapInterval(WindowHandle window) override;
+    unsigned requestPresentationReports(WindowHandle window, std::uint64_t swap, unsigned sources) override;
+    std::size_t takePresentationReports(WindowHandle window, PresentationReport* out, std::size_t max,
+                                        std::int64_t deadline) override;
     void pumpInputEvents() override;
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;

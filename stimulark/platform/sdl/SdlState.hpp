@@ -1,12 +1,14 @@
 #pragma once
 
 #include "stimulark/platform/Messages.hpp"
+#include "stimulark/platform/sdl/SdlPresentation.hpp"
 #include "stimulark/platform/sdl/SdlX11Pointer.hpp"
 #include "stimulark/platform/sdl/SdlX11Replies.hpp"
 
 #include <SDL.h>
 
 #include <array>
+#include <memory>
 #include <string>
 
 namespace Stimulark {
@@ -26,6 +28,9 @@ struct SdlWindowRecord {
     bool showRequested = false;
     SDL_Window* window = nullptr; // made once the pixel format is known
     SdlFormat format;
+    // Made at the first request for reports; null where the window offers none.
+    std::unique_ptr<PresentationReporter> reporter;
+    bool reporterTried = false;
 };
 
 struct SdlContextRecord {

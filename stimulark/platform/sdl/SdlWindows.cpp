@@ -79,6 +79,7 @@ void SdlPlatform::destroyNativeWindow(WindowHandle window) {
     SdlWindowRecord* record = state_->window(window);
     if (!record)
         return;
+    record->reporter.reset(); // it holds wrappers of the window's surface
     if (record->window)
         SDL_DestroyWindow(record->window);
     *record = SdlWindowRecord{};
@@ -160,8 +161,12 @@ void SdlPlatform::deleteContext(ContextHandle context) {
 }
 
 void SdlPlatform::swapBuffers(WindowHandle window) {
-    if (SDL_Window* native = state_->sdlWindow(window))
-        SDL_GL_SwapWindow(native);
+    SdlWindowRecord* record = state_->window(window);
+    if (!record || !record->window)
+        return;
+    SDL_GL_SwapWindow(record->window);
+    if (record->reporter)
+        record->reporter->swapped(!(SDL_GetWindowFlags(record->window) & SDL_WINDOW_HIDDEN));
 }
 
 // Applies to the context current on the thread, which is the window's own while a
