@@ -181,8 +181,12 @@ TEST_F(Compositor, TheCompositorKeepsNothingOfOursOver2000Flips) {
 TEST_F(Compositor, TheGuidesExamplesMeasureFromTheRepaints) {
     canvas.reset(); // the examples open their own
     int status = -1;
-    const std::string counted = runProgram(DROPPED_FRAMES_EXECUTABLE, status);
-    ASSERT_EQ(status, 0) << counted;
+    std::string counted;
+    // A busy moment of the machine can keep its refresh measurement from locking: then it says so and ends.
+    for (int attempt = 0; attempt < 3 && counted.empty(); ++attempt) {
+        counted = runProgram(DROPPED_FRAMES_EXECUTABLE, status);
+        ASSERT_EQ(status, 0) << counted;
+    }
     int dropped = -1, frames = -1, periods = -1;
     double period = 0.0, milliseconds = 0.0;
     ASSERT_EQ(std::sscanf(counted.c_str(), "%d frames dropped in %d frames (%d periods of %lf ms in %lf ms)",
@@ -190,7 +194,8 @@ TEST_F(Compositor, TheGuidesExamplesMeasureFromTheRepaints) {
               5) << counted;
     EXPECT_EQ(frames, 600) << counted;
     EXPECT_EQ(periods, frames + dropped) << counted;
-    EXPECT_NEAR(periods * period, milliseconds, 1.5 * period) << counted;
+    // The measured period is a median of 60 intervals: a few µs off the cadence, which 600 frames add up.
+    EXPECT_NEAR(periods * period, milliseconds, 0.01 * milliseconds + 1.5 * period) << counted;
     EXPECT_LE(dropped, 6) << counted;
 
     // wtype brings its own keyboard, which the program binds only while it takes events: a pause first.
