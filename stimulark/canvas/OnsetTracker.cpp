@@ -175,8 +175,11 @@ void OnsetTracker::expireFeedback(std::int64_t now, double frameDurationMs) {
 unsigned OnsetTracker::awaited(const FrameStamps& frame, int swapInterval) const {
     if (swapInterval != 1)
         return 0;
+    // Feedback not yet proven is waited for only where there is no repaint to wait for
+    // instead: GLX answers only a flip that waits.
     const SourceState& feedback = stateOf(presentationFeedback);
-    if (feedbackProven_ && feedback.waitedFor && !feedback.dropped && (frame.asked & presentationFeedback) != 0)
+    if ((feedbackProven_ || (frame.asked & compositorRepaint) == 0) && feedback.waitedFor && !feedback.dropped &&
+        (frame.asked & presentationFeedback) != 0)
         return presentationFeedback;
     const SourceState& repaint = stateOf(compositorRepaint);
     if (repaint.waitedFor && !repaint.dropped && (frame.asked & compositorRepaint) != 0)

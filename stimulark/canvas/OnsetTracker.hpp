@@ -53,8 +53,8 @@ public:
     // `deadline` (counter ticks; not after now: never blocks).
     void takeIn(FrameDisplay& display, std::int64_t deadline, double frameDurationMs);
     // The source whose report a flip waits for: presentation feedback once it has
-    // said presented, else compositor repaint, where asked for, at swap interval 1
-    // and not given up on; 0 for none.
+    // said presented (or where no repaint was asked for), else compositor repaint,
+    // where asked for, at swap interval 1 and not given up on; 0 for none.
     unsigned awaited(const FrameStamps& frame, int swapInterval) const;
     // Waits for the awaited report of `swap` until reportBound frame durations after
     // its swap returned. With `judged`, a report not in by then counts towards the

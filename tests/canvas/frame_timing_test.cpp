@@ -78,7 +78,8 @@ protected:
 
 // Without reports a frame stays for the count of the flip that showed it, swap completion to swap completion, and a
 // stall makes one frame late. The log has one interval per flip, the first from the flip before recording began.
-// A display that reports presentation gives the retraces themselves, before the swaps return.
+// A display that reports presentation, and no repaints to wait for first, gives the retraces themselves, before
+// the swaps return.
 TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlip) {
     flip(1);
     timing.recordFrameIntervals(true);
@@ -109,7 +110,8 @@ TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlip) {
     timing.recordFrameIntervals(true);
     EXPECT_TRUE(timing.frameIntervals().empty()) << "on starts a new log";
 
-    scripted().feedback.offered = true;
+    scripted().feedback.offered = true; // as GLX's, answered only to a flip that waits for it
+    scripted().feedback.onlyWhenWaited = true;
     const Clock onset = flip(1);
     EXPECT_EQ(onset.ticks % periodTicks, 0);
     EXPECT_EQ(timing.lastSwapEnd.ticks - onset.ticks, 100'000);

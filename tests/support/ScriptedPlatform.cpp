@@ -81,6 +81,7 @@ void ScriptedPlatform::answer(const ReportScript& script, PresentationSource sou
     }
     answer.availableAt = shown + script.delay;
     answer.waitingForSwap = script.afterNextSwap;
+    answer.onlyWhenWaited = script.onlyWhenWaited;
     if (source == presentationFeedback && script.discarded && script.discarded(swaps)) {
         answer.report.shown = false;
         answer.waitingForSwap = true; // a frame is replaced by the next one
@@ -100,8 +101,11 @@ unsigned ScriptedPlatform::requestPresentationReports(WindowHandle, std::uint64_
 // or to the deadline.
 std::size_t ScriptedPlatform::takePresentationReports(WindowHandle, PresentationReport* out, std::size_t max,
                                                       std::int64_t deadline) {
-    const auto ready = [this](const Answer& a) { return !a.waitingForSwap && a.availableAt <= counter; };
-    if (std::none_of(answers_.begin(), answers_.end(), ready) && deadline > counter) {
+    const bool waits = deadline > counter;
+    const auto ready = [this, waits](const Answer& a) {
+        return !a.waitingForSwap && a.availableAt <= counter && (waits || !a.onlyWhenWaited);
+    };
+    if (std::none_of(answers_.begin(), answers_.end(), ready) && waits) {
         std::int64_t next = deadline;
         for (const Answer& a : answers_)
             if (!a.waitingForSwap)

@@ -91,6 +91,7 @@ public:
         std::function<std::int64_t(int swap)> skew; // added to the swap-th stamp: another clock, or jitter
         std::function<bool(int swap)> silent;    // never answers the swap-th swap (from 1)
         std::function<bool(int swap)> discarded; // replaced before shown (feedback)
+        bool onlyWhenWaited = false; // taken only by a take that may wait (GLX's, which cost a round trip)
     };
     ReportScript feedback, repaint;
     bool reportsNewestFirst = false; // answers taken together come out newest first
@@ -128,6 +129,7 @@ private:
         PresentationReport report;
         std::int64_t availableAt = 0;
         bool waitingForSwap = false;
+        bool onlyWhenWaited = false;
     };
     void answer(const ReportScript& script, PresentationSource source, std::int64_t shown);
 
