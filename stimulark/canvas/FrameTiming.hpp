@@ -173,10 +173,10 @@ protected:
     double measureRefresh(int flips, FrameDisplay& display);
     /// Takes in the reports that have arrived, without waiting.
     void takeInReports(FrameDisplay& display);
-    /// The best onset known for one of the last 1024 flips, and its source; other
-    /// flips throw "Stimulark::Canvas [ARGUMENT ERROR] the flip must be one of the
-    /// last 1024.".
+    /// The best onset known for one of the last 1024 flips; other flips throw
+    /// "Stimulark::Canvas [ARGUMENT ERROR] the flip must be one of the last 1024.".
     Clock onsetOfFlip(long long flip) const;
+    /// What onsetOfFlip is taken from; the same refusals.
     const char* onsetSourceOfFlip(long long flip) const;
     /// The log judged with what is known now: one judgement per recorded flip.
     std::vector<FrameJudgement> frameIntervalJudgements() const;
