@@ -60,15 +60,10 @@ void FrameTiming::waitForSwap(int swapInterval) {
     while ((now - base).milliseconds() < target);
 }
 
-Clock FrameTiming::swapWhenDue(int frames, FrameDisplay& display, bool programFlip) {
+// Stamps the swap's start, asks for its reports, swaps, stamps its end, keeps it and
+// takes in what has arrived.
+FrameStamps FrameTiming::swapNow(int frames, FrameDisplay& display, int swapInterval, bool programFlip) {
     OnsetTracker& tracker = *tracker_;
-    const int swapInterval = display.swapInterval();
-    tracker.takeIn(display, 0, frameDuration);
-    const std::uint64_t previous = tracker.lastSwap();
-    if (paced_) {
-        tracker.await(display, previous, swapInterval, frameDuration, false);
-        waitForSwap(swapInterval);
-    }
     FrameStamps stamps;
     stamps.swap = tracker.nextSwap(programFlip);
     stamps.frames = frames;
@@ -80,6 +75,19 @@ Clock FrameTiming::swapWhenDue(int frames, FrameDisplay& display, bool programFl
     stamps.swapEnd = lastSwapEnd.ticks;
     tracker.record(stamps);
     tracker.takeIn(display, 0, frameDuration);
+    return stamps;
+}
+
+Clock FrameTiming::swapWhenDue(int frames, FrameDisplay& display, bool programFlip) {
+    OnsetTracker& tracker = *tracker_;
+    const int swapInterval = display.swapInterval();
+    tracker.takeIn(display, 0, frameDuration);
+    const std::uint64_t previous = tracker.lastSwap();
+    if (paced_) {
+        tracker.await(display, previous, swapInterval, frameDuration, false);
+        waitForSwap(swapInterval);
+    }
+    const FrameStamps stamps = swapNow(frames, display, swapInterval, programFlip);
     if (onsetWait_ && !tracker.await(display, stamps.swap, swapInterval, frameDuration, true) && programFlip)
         lateOnsets_ = saturatingAdd(lateOnsets_, 1);
 
@@ -143,17 +151,7 @@ double FrameTiming::measureRefresh(int flips, FrameDisplay& display) {
     const int swapInterval = display.swapInterval();
     Clock previous;
     for (int i = 0; i < unjudgedSwaps + flips; ++i) {
-        FrameStamps stamps;
-        stamps.swap = tracker.nextSwap(false);
-        stamps.frames = 1;
-        lastSwapStart.update();
-        stamps.swapStart = lastSwapStart.ticks;
-        stamps.asked = static_cast<std::uint8_t>(display.requestReports(stamps.swap, tracker.wanted(swapInterval)));
-        display.swap();
-        lastSwapEnd.update();
-        stamps.swapEnd = lastSwapEnd.ticks;
-        tracker.record(stamps);
-        tracker.takeIn(display, 0, frameDuration);
+        swapNow(1, display, swapInterval, false);
         if (i >= unjudgedSwaps)
             intervals[static_cast<std::size_t>(i - unjudgedSwaps)] = (lastSwapEnd - previous).milliseconds();
         previous = lastSwapEnd;

@@ -188,6 +188,7 @@ protected:
 
 private:
     void waitForSwap(int swapInterval);
+    FrameStamps swapNow(int frames, FrameDisplay& display, int swapInterval, bool programFlip);
     void judge(std::uint64_t flip, std::uint64_t previous);
     const FrameStamps& checkedFlip(long long flip) const;
 
