@@ -116,9 +116,11 @@ bool Keyboard::nextEvent(KeyEvent& event) {
 
 // The moment is taken before the window system is asked, so that what was waiting
 // there is forgotten too, while anything stamped later stays.
+// The clock is read after the pump: where the window system gives no event time
+// (Wayland), what was waiting is stamped as it is taken, and must go too.
 void Keyboard::clearEvents() {
-    const Clock now;
-    pumpedLog(&Platform::keyLog).forgetBefore(now.ticks);
+    Platform::KeyLog& log = pumpedLog(&Platform::keyLog);
+    log.forgetBefore(Clock().ticks);
 }
 
 int Keyboard::lostEvents() { return platform().keyLog().lost(); }
@@ -167,8 +169,8 @@ bool Mouse::nextEvent(ButtonEvent& event) {
 }
 
 void Mouse::clearEvents() {
-    const Clock now;
-    pumpedLog(&Platform::buttonLog).forgetBefore(now.ticks);
+    Platform::ButtonLog& log = pumpedLog(&Platform::buttonLog);
+    log.forgetBefore(Clock().ticks);
 }
 
 int Mouse::lostEvents() { return platform().buttonLog().lost(); }

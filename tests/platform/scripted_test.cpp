@@ -173,6 +173,17 @@ TEST_F(InputEvents, ClearingForgetsEarlierEventsAndAFullLogDropsTheOldestCountin
     scripted().pendingKeys = {{0x4A, false, 990}, {0x46, false, 1001}};
     Keyboard::clearEvents();
     EXPECT_EQ(readKeys(), (Events{{KEY_J, true, 1000}, {KEY_F, false, 1001}}));
+    // Where the window system gives no time, what waited is stamped as it is taken, and goes too.
+    scripted().stampWhenTaken = true;
+    scripted().counterStep = 10;
+    scripted().pendingKeys = {{0x46, true, 0}};
+    scripted().pendingButtons = {{LEFT_BUTTON, true, 1, 2, 0}};
+    Keyboard::clearEvents();
+    Mouse::clearEvents();
+    ButtonEvent button{};
+    EXPECT_EQ(std::pair(readKeys(), Mouse::nextEvent(button)), std::pair(Events{}, false));
+    scripted().stampWhenTaken = false;
+    scripted().counterStep = 0;
 
     const int overflow = static_cast<int>(Platform::inputLogCapacity) + 5;
     for (int i = 0; i < overflow; ++i)

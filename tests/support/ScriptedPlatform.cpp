@@ -129,10 +129,16 @@ std::size_t ScriptedPlatform::takePresentationReports(WindowHandle, Presentation
 }
 
 void ScriptedPlatform::pumpInputEvents() {
-    for (const KeyRecord& key : std::exchange(pendingKeys, {}))
+    for (KeyRecord key : std::exchange(pendingKeys, {})) {
+        if (stampWhenTaken)
+            key.ticks = counterValue();
         keyLog().push(key);
-    for (const ButtonRecord& button : std::exchange(pendingButtons, {}))
+    }
+    for (ButtonRecord button : std::exchange(pendingButtons, {})) {
+        if (stampWhenTaken)
+            button.ticks = counterValue();
         buttonLog().push(button);
+    }
 }
 
 void ScriptedPlatform::queueKey(std::uint8_t virtualKey, bool down, bool alt) {

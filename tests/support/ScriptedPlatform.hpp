@@ -66,6 +66,7 @@ public:
     // Input waiting in the "window system" until the next pump takes it into the logs.
     std::vector<KeyRecord> pendingKeys;
     std::vector<ButtonRecord> pendingButtons;
+    bool stampWhenTaken = false; // as on Wayland, which gives no event time: stamped by the pump
 
     // The display. Without a retrace period a swap returns at once and its frame is
     // shown then. With one, at swap interval 1:
