@@ -88,7 +88,8 @@ TEST_F(Retrace, OnsetsFollowTheRetraceAndTheLogRecordsEveryFlip) {
         const int count = i % 7 == 0 ? 3 : 1;
         if (i == 10)
             scripted().counter += periodTicks + periodTicks / 2; // a stall of 1.5 periods misses one retrace
-        ASSERT_EQ(flip(count).ticks, timing.lastOnset.ticks);
+        const Clock onset = flip(count);
+        ASSERT_EQ(onset.ticks, timing.lastOnset.ticks);
         frames.push_back(count);
     }
     const std::vector<double> log = timing.frameIntervals();
