@@ -1,6 +1,12 @@
 #include "stimulark/platform/sdl/XdgFolders.hpp"
 
+#include "stimulark/platform/Backend.hpp"
+
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -54,6 +60,53 @@ TEST_F(XdgConfig, FoldersComeFromHomeElseTheAccountAndFromTheConfigurationFolder
             << "HOME " << home.value_or("unset") << ", XDG_CONFIG_HOME " << configHome.value_or("unset") << ", account "
             << accountHome.value_or("none");
     }
+}
+
+// Every program reads the file at start-up: a FIFO (which would hang it), a link to /dev/zero (which would fill
+// memory) and a file over 64 KiB count as missing. Start-up runs in a child that must end within 5 s.
+TEST_F(XdgConfig, OnlyASmallRegularFileIsRead) {
+    const std::string file = config + "/user-dirs.dirs", entry = "XDG_DOCUMENTS_DIR=\"/srv/papers\"\n";
+    const auto documentsInChild = [&] {
+        int out[2];
+        if (::pipe(out) != 0)
+            return std::string("no pipe");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::setenv("HOME", "/home/u", 1);
+            ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            const rlimit memory{512u << 20, 512u << 20};
+            ::setrlimit(RLIMIT_AS, &memory);
+            const std::optional<UserFolders> folders = createNativePlatform()->userFolders();
+            const std::string documents = folders ? folders->documents : "none";
+            ::write(out[1], documents.data(), documents.size());
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        int status = 0;
+        for (int waited = 0; waited < 500 && ::waitpid(child, &status, WNOHANG) == 0; ++waited)
+            ::usleep(10'000);
+        if (::waitpid(child, &status, WNOHANG) == 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ::close(out[0]);
+            return std::string("still reading after 5 s");
+        }
+        char buffer[256];
+        const ssize_t got = ::read(out[0], buffer, sizeof buffer);
+        ::close(out[0]);
+        return WIFEXITED(status) ? std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0)
+                                 : std::string("ended by signal ") + std::to_string(WTERMSIG(status));
+    };
+    std::ofstream(file) << entry << std::string(Xdg::userDirsLimit - entry.size(), '#');
+    EXPECT_EQ(documentsInChild(), "/srv/papers") << "64 KiB";
+    std::ofstream(file, std::ios::app) << '#';
+    EXPECT_EQ(documentsInChild(), "/home/u/Documents") << "one byte over";
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(documentsInChild(), "/home/u/Documents") << "a FIFO";
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink("/dev/zero", file);
+    EXPECT_EQ(documentsInChild(), "/home/u/Documents") << "a link to /dev/zero";
 }
 
 TEST(XdgFolders, TheDocumentsEntryIsReadAsTheShellWouldWithHomeExpanded) {

@@ -1,7 +1,8 @@
 #include "stimulark/platform/sdl/XdgFolders.hpp"
 
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Stimulark::Xdg {
 
@@ -109,14 +110,33 @@ std::optional<std::string> documentsEntry(std::string_view text, const std::stri
     return found;
 }
 
-std::string documentsFolder(const std::string& config, const std::string& home) {
-    std::ifstream file(std::string(withoutTrailingSlashes(config)) + "/user-dirs.dirs");
-    if (file) {
-        std::ostringstream text;
-        text << file.rdbuf();
-        if (auto documents = documentsEntry(text.str(), home))
-            return *documents;
+// Every program reads this file at start-up, so only a regular file of sensible
+// size is read: a FIFO would hang the start, and a link to /dev/zero fill memory.
+// O_NONBLOCK keeps the open itself from waiting for a FIFO's writer.
+std::optional<std::string> readSmallFile(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::nullopt;
+    std::optional<std::string> text;
+    struct stat status {};
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= userDirsLimit) {
+        text.emplace();
+        char buffer[4096];
+        ssize_t got = 0;
+        constexpr auto limit = static_cast<std::size_t>(userDirsLimit);
+        while (text->size() <= limit && (got = ::read(descriptor, buffer, sizeof buffer)) > 0)
+            text->append(buffer, static_cast<std::size_t>(got));
+        if (got < 0 || text->size() > limit) // it grew while read
+            text.reset();
     }
+    ::close(descriptor);
+    return text;
+}
+
+std::string documentsFolder(const std::string& config, const std::string& home) {
+    if (const auto text = readSmallFile(std::string(withoutTrailingSlashes(config)) + "/user-dirs.dirs"))
+        if (auto documents = documentsEntry(*text, home))
+            return *documents;
     return std::string(withoutTrailingSlashes(home)) + "/Documents";
 }
 

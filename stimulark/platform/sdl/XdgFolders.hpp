@@ -23,6 +23,9 @@ using AccountHome = std::function<std::optional<std::string>()>;
 std::optional<std::string> homeFolder(const Environment& environment, const AccountHome& accountHome);
 // $XDG_CONFIG_HOME when it is an absolute path, else <home>/.config.
 std::string configFolder(const Environment& environment, const std::string& home);
+// The largest user-dirs file read; a larger one, or anything but a regular file
+// (a FIFO, a device), counts as missing.
+inline constexpr long userDirsLimit = 64 * 1024;
 // XDG_DOCUMENTS_DIR of <config>/user-dirs.dirs, else <home>/Documents.
 std::string documentsFolder(const std::string& config, const std::string& home);
 // The XDG_DOCUMENTS_DIR value of a user-dirs file's text, with $HOME and ${HOME}
