@@ -113,6 +113,10 @@ void APICanvasProperties::createContext(int depth) {
 
 void APICanvasProperties::close() {
     Platform& host = platform();
+    // Input still waiting in the window system would go with the window: it is
+    // taken into the logs first, so that it can be read after the canvas closed.
+    if (window != 0)
+        host.pumpInputEvents();
     if (hasWindow)
         restoreGammaRamp();
     releaseContext();

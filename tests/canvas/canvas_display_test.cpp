@@ -197,6 +197,36 @@ TEST_F(CanvasTiming, FlipsReturnTheirOnsetsAndWithoutARetraceNoRateIsMeasured) {
               "Stimulark::Canvas [ARGUMENT ERROR] the number of flips must lie between 3 and 100000.");
 }
 
+// Keys and buttons still waiting in the window system when the canvas closes are kept, with their stamps.
+TEST_F(CanvasTiming, InputWaitingWhenTheCanvasClosesIsKept) {
+    for (int i = 0; i < 3; ++i) // the window takes the focus meanwhile
+        canvas->flip(1);
+    Keyboard::clearEvents();
+    Mouse::clearEvents();
+    std::vector<Clock> keys, buttons;
+    // Apart as a hand's would be: presses within one millisecond of the last release are taken for repeats.
+    for (const char* name : {"f", "j", "k"})
+        for (const bool down : {true, false}) {
+            keys.push_back(injectKey(name, down));
+            buttons.push_back(injectButton(1, down));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    canvas->flip(1);
+    canvas.reset();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        KeyEvent key{};
+        ButtonEvent button{};
+        ASSERT_TRUE(Keyboard::nextEvent(key)) << "key event " << i;
+        ASSERT_TRUE(Mouse::nextEvent(button)) << "button event " << i;
+        EXPECT_EQ(std::tuple(key.code, key.pressed, button.button, button.pressed),
+                  std::tuple(std::array{KEY_F, KEY_J, KEY_K}[i / 2], i % 2 == 0, int{LEFT_BUTTON}, i % 2 == 0))
+            << "event " << i;
+        EXPECT_NEAR((key.time - keys[i]).milliseconds(), 0.0, 20.0) << "event " << i;
+        EXPECT_NEAR((button.time - buttons[i]).milliseconds(), 0.0, 20.0) << "event " << i;
+    }
+    EXPECT_EQ(std::pair(Keyboard::lostEvents(), Mouse::lostEvents()), std::pair(0, 0));
+}
+
 // Capture holds exactly what was drawn, text and textures included, at the same coordinates, whatever the image
 // held before; the panel that flip adds is not in it.
 TEST_F(CanvasTiming, CaptureHoldsTheBackBufferAsDrawn) {

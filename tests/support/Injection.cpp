@@ -25,7 +25,7 @@ Clock injectKey(const char* keysym, bool down) {
         throw std::runtime_error(std::string("no key for ") + keysym);
     const Clock sent;
     XTestFakeKeyEvent(x, code, down, CurrentTime);
-    XFlush(x);
+    XSync(x, False); // made by the server when this returns
     return sent;
 }
 
@@ -33,7 +33,7 @@ Clock injectButton(int xButton, bool down) {
     Display* x = display();
     const Clock sent;
     XTestFakeButtonEvent(x, static_cast<unsigned>(xButton), down, CurrentTime);
-    XFlush(x);
+    XSync(x, False);
     return sent;
 }
 

@@ -1,6 +1,7 @@
 #include "stimulark/platform/sdl/SdlPlatform.hpp"
 
 #include "stimulark/platform/sdl/SdlState.hpp"
+#include "stimulark/platform/sdl/SdlX11Events.hpp"
 
 #include <vector>
 
@@ -80,8 +81,13 @@ void SdlPlatform::destroyNativeWindow(WindowHandle window) {
     if (!record)
         return;
     record->reporter.reset(); // it holds wrappers of the window's surface
-    if (record->window)
+    if (record->window) {
+        // Input the server made for the window still has to reach the logs: SDL
+        // drops what arrives for a window that is gone.
+        syncX11(record->window);
+        pumpInputEvents();
         SDL_DestroyWindow(record->window);
+    }
     *record = SdlWindowRecord{};
 }
 

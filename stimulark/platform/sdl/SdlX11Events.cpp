@@ -30,4 +30,11 @@ std::int64_t serverTimeToMonotonic(std::uint32_t serverMilliseconds, std::int64_
     return stamp < nowNanoseconds ? stamp : nowNanoseconds;
 }
 
+void syncX11(SDL_Window* window) {
+    SDL_SysWMinfo info{};
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
+        XSync(info.info.x11.display, False);
+}
+
 } // namespace Stimulark

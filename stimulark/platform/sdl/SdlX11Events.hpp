@@ -3,6 +3,7 @@
 #include <cstdint>
 
 struct SDL_SysWMmsg;
+struct SDL_Window;
 
 namespace Stimulark {
 
@@ -15,5 +16,9 @@ bool x11InputTime(const SDL_SysWMmsg* message, std::uint32_t& serverMilliseconds
 // of its millisecond, never later than now. A stamp from the future or more than ten
 // minutes old cannot be on this clock (a server on another machine): then -1.
 std::int64_t serverTimeToMonotonic(std::uint32_t serverMilliseconds, std::int64_t nowNanoseconds);
+
+// A round trip to the X server on the window's connection, so that every event the
+// server made before it has reached the connection; nothing off X11.
+void syncX11(SDL_Window* window);
 
 } // namespace Stimulark
