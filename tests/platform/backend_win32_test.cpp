@@ -149,6 +149,14 @@ TEST_F(Win32, InputIsLoggedAsTakenAndPutBackByItsAgeAfterALongWait) {
     }
     injectButton(3, false);
     EXPECT_EQ(keyCodes(messages()).size(), 4u) << "the messages are all still there, the repeat left out";
+
+    // A click moves the pointer to where it was made, once taken from Windows' queue, whether or not Windows'
+    // own pointer has caught up (under Wine it may not have).
+    Mouse::clearEvents();
+    PostMessageA(reinterpret_cast<HWND>(window), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 20));
+    ButtonEvent click{};
+    ASSERT_TRUE(Mouse::nextEvent(click));
+    EXPECT_EQ((std::array{click.x, click.y, int{Mouse::x}, int{Mouse::y}}), (std::array{40, 20, 40, 20}));
 }
 
 // Run in a fresh copy of this program, so that the environment may change: notifies once and exits.

@@ -122,6 +122,15 @@ int buttonOf(UINT message, bool& pressed) {
     }
 }
 
+// Windows reports the leave once asked to, after each message that starts a stay.
+void trackPointer(Win32PlatformState& state, HWND window, POINT point) {
+    if (!state.pointerTracked) {
+        TRACKMOUSEEVENT leave{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+        state.pointerTracked = TrackMouseEvent(&leave) != FALSE;
+    }
+    state.pointer = point;
+}
+
 } // namespace
 
 Win32Platform::Win32Platform() : state_(std::make_unique<Win32PlatformState>()) {
@@ -279,10 +288,14 @@ bool Win32Platform::takeNativeMessage() {
     } else {
         bool pressed = false;
         const int button = buttonOf(native.message, pressed);
-        if (button >= 0) {
+        if (button >= 0 || native.message == WM_MOUSEMOVE) {
             POINT point{static_cast<short>(LOWORD(native.lParam)), static_cast<short>(HIWORD(native.lParam))};
             ClientToScreen(native.hwnd, &point);
-            buttonLog().push(ButtonRecord{button, pressed, point.x, point.y, arrival()});
+            // The pointer as these messages place it, in the order they came: asked right
+            // after a click, Windows (Wine above all) may still answer where it was before.
+            trackPointer(*state_, native.hwnd, point);
+            if (button >= 0)
+                buttonLog().push(ButtonRecord{button, pressed, point.x, point.y, arrival()});
         }
     }
     state_->pending[(state_->pendingHead + state_->pendingCount) % state_->pendingCapacity] = native;
@@ -350,18 +363,7 @@ bool Win32Platform::handleNative(WindowHandle window, std::uint32_t code, std::u
         message.lParam = lParam;
         queueMessage(message);
         return true;
-    case WM_MOUSEMOVE: {
-        // Windows reports the leave once asked to, after each move that starts a stay.
-        HWND native = reinterpret_cast<HWND>(window);
-        if (!state_->pointerTracked) {
-            TRACKMOUSEEVENT leave{sizeof(TRACKMOUSEEVENT), TME_LEAVE, native, 0};
-            state_->pointerTracked = TrackMouseEvent(&leave) != FALSE;
-        }
-        POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        ClientToScreen(native, &point);
-        state_->pointer = point;
-        return true;
-    }
+    case WM_MOUSEMOVE: return true; // the pointer followed it as it was taken from the queue
     case WM_MOUSELEAVE: state_->pointerTracked = false; return true;
     case WM_CLOSE:
         message.code = WM_CLOSE;
