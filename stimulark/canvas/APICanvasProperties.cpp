@@ -109,6 +109,7 @@ void APICanvasProperties::createContext(int depth) {
     if (!host.makeCurrent(window, renderingContext))
         refuse("API Error (Failed to set OpenGL context).");
     contextCurrent = true;
+    currentSerial = serial;
 }
 
 void APICanvasProperties::close() {
@@ -142,6 +143,8 @@ void APICanvasProperties::releaseContext() {
     if (contextCurrent) {
         host.makeCurrent(0, 0);
         contextCurrent = false;
+        if (currentSerial == serial)
+            currentSerial = 0;
     }
     if (renderingContext != 0) {
         host.deleteContext(renderingContext);
@@ -152,6 +155,8 @@ void APICanvasProperties::releaseContext() {
 void APICanvasProperties::makeContextCurrent() {
     if (window != 0 && renderingContext != 0)
         contextCurrent = platform().makeCurrent(window, renderingContext);
+    if (contextCurrent)
+        currentSerial = serial;
 }
 
 void APICanvasProperties::swapBuffers() { platform().swapBuffers(deviceContext); }

@@ -57,6 +57,15 @@ public:
 
     // Canvases holding the cursor hidden: it is hidden by the first, shown by the last.
     static inline int cursorHides = 0;
+
+    // Which opening this is: a number, never reused, so that what was made in this
+    // canvas's context (a texture name) is never taken for another's.
+    const std::uint64_t serial = ++openings;
+    // The serial of the canvas whose context is current on the thread; 0 for none.
+    static inline std::uint64_t currentSerial = 0;
+
+private:
+    static inline std::uint64_t openings = 0;
 };
 
 } // namespace Stimulark

@@ -24,8 +24,12 @@ inline constexpr int BITMAP_ALIGNMENT = 4;
 /// The graphics platform's share of an image: its texture.
 class APIImageProperties {
 public:
-    /// The OpenGL texture name, valid while Image::textured is true.
+    /// The OpenGL texture name, valid while Image::textured is true, and only in the
+    /// rendering context of the canvas opening it was made in.
     std::uint32_t textureName = 0;
+    /// Which canvas opening made the texture: its name means nothing in another's
+    /// context, where a later texture may carry the same name.
+    std::uint64_t canvasSerial = 0;
     /** @{ */
     /// The smallest powers of two, at least 2, that hold the image.
     int textureWidth = 0;
@@ -67,8 +71,7 @@ public:
     Image() = default;
     /// An image allocated as set() does.
     Image(int width, int height, PixelComponents components, PixelPrecision precision);
-    /// Releases the bitmap and the texture; a textured image needs its rendering
-    /// context still current.
+    /// Releases the bitmap and the texture (deleted only in the context it was made in).
     ~Image() override;
     /** @{ */
     /// An image owns its bitmap and texture.
@@ -116,9 +119,16 @@ public:
     /// false: deletes the texture. Needs an open canvas.
     ///
     /// Call it again after changing the pixels: a texture is drawn from what was
-    /// uploaded. Refuses an image without bitmap ("Memory Error"), no open canvas
-    /// ("NO CANVAS") and sizes beyond the display's texture limit ("TEXTURE ERROR").
+    /// uploaded. A texture belongs to the canvas it was made on: while another
+    /// canvas, or none, draws, the image draws from its bitmap, true makes it a new
+    /// texture, and the old one is never deleted, since its name may by then be
+    /// another image's. Refuses an image without bitmap ("Memory Error"), no open
+    /// canvas ("NO CANVAS") and sizes beyond the display's texture limit ("TEXTURE
+    /// ERROR").
     void useTexture(bool on);
+    /// Whether drawing now uses the texture: one was uploaded, on the canvas whose
+    /// rendering context is current.
+    bool textureInUse() const;
 
     /// Reads a PNG file into the image, releasing what it held; the result is BYTE
     /// GRAY, RGB or RGBA. The name takes the file placeholders (File::decodePath) and

@@ -1,3 +1,4 @@
+#include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/core/Exception.hpp"
 #include "stimulark/image/Image.hpp"
@@ -81,12 +82,15 @@ void Image::draw() { draw(targetArea.left, targetArea.top); }
 
 void Image::draw(double left, double top) { Canvas::drawImageCurrent(*this, left, top); }
 
+bool Image::textureInUse() const {
+    return textured && api->canvasSerial == APICanvasProperties::currentSerial;
+}
+
 void Image::useTexture(bool on) {
     if (!on) {
-        if (textured) {
+        if (textureInUse())
             glDeleteTextures(1, &api->textureName);
-            textured = false;
-        }
+        textured = false;
         return;
     }
 
@@ -116,10 +120,11 @@ void Image::useTexture(bool on) {
     const GLenum format = pixelFormats[components];
     const GLenum type = componentTypes[precision];
     glEnable(GL_TEXTURE_2D);
-    if (textured) {
+    if (textureInUse()) {
         glBindTexture(GL_TEXTURE_2D, api->textureName);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, textureWidth, textureHeight, format, type, texels);
     } else {
+        api->canvasSerial = APICanvasProperties::currentSerial;
         glGenTextures(1, &api->textureName);
         glBindTexture(GL_TEXTURE_2D, api->textureName);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -133,7 +138,7 @@ void Image::useTexture(bool on) {
 }
 
 void Canvas::drawImage(const Image& image, double x, double y) {
-    if (image.textured) {
+    if (image.textureInUse()) {
         const APIImageProperties& texture = *image.api;
         const double right = x + image.targetArea.getWidth();
         const double bottom = y + image.targetArea.getHeight();

@@ -209,6 +209,41 @@ TEST_F(ImageOnCanvas, DrawsItsPixelsInPlaceBlendedAndTurnedWithOrWithoutATexture
               expected(turned, 62, 102, RGB, [](int i, int j) { return std::pair{60 - j, i + 1}; }));
 }
 
+// A texture belongs to the canvas it was made on. A later canvas hands out the same texture names again: there an
+// older image draws from its bitmap, a new upload makes it a texture of its own, and releasing it leaves the
+// other image's texture alone.
+TEST_F(ImageOnCanvas, ATextureMadeOnAClosedCanvasIsNeverTakenForAnothersTexture) {
+    Image red(8, 8, RGB, BYTE), green(8, 8, RGB, BYTE);
+    red.clear(Color::red);
+    green.clear(Color::green);
+    red.useTexture(true);
+    canvas.reset();
+    canvas = std::make_unique<Canvas>(0);
+    green.useTexture(true);
+    const auto shown = [&] {
+        canvas->clear(Color::black, BACK_BUFFER);
+        red.draw(10.0, 10.0);
+        green.draw(30.0, 10.0);
+        return std::pair(readBack(12, 12, 1, 1), readBack(32, 12, 1, 1));
+    };
+    const std::pair<Bytes, Bytes> redAndGreen{{255, 0, 0, 0}, {0, 255, 0, 0}};
+    EXPECT_EQ(shown(), redAndGreen) << "the red image from its bitmap";
+    red.useTexture(true);
+    EXPECT_TRUE(red.textureInUse());
+    EXPECT_NE(red.api->textureName, green.api->textureName);
+    EXPECT_EQ(shown(), redAndGreen) << "both from their own textures";
+    red.useTexture(false);
+    canvas.reset();
+    canvas = std::make_unique<Canvas>(0);
+    const GLuint greenName = green.api->textureName;
+    red.useTexture(true); // made in the new context, where the green name may be taken again
+    green.release();
+    EXPECT_TRUE(glIsTexture(red.api->textureName)) << "releasing green deleted red's texture";
+    EXPECT_EQ(readBack(12, 12, 1, 1), (Bytes{0, 0, 0, 0}));
+    red.draw(10.0, 10.0);
+    EXPECT_EQ(readBack(12, 12, 1, 1), (Bytes{255, 0, 0, 0})) << "name " << greenName;
+}
+
 // Sides are powers of two, at least 2; the image sits top-left (top line in the last texel row) on opaque
 // black. Release deletes the texture; sizes beyond the display's largest are refused.
 TEST_F(ImageOnCanvas, TextureHoldsTheImageTopLeftOnBlack) {
