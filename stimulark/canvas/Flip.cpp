@@ -25,6 +25,9 @@ Clock Canvas::flipFrame(int frames, bool programFlip) {
         drawFrameOverlay();
     drawCursorCross();
     glFinish();
+    // Input that nobody reads during a long run of flips would pile up in the window
+    // system's queues.
+    platform().drainEvents();
     PlatformDisplay display(platform(), api->window);
     return swapWhenDue(frames, display, programFlip);
 }

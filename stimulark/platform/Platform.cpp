@@ -87,6 +87,29 @@ bool Platform::peekMessage(Message& out) {
     return true;
 }
 
+bool Platform::applyOldestInput() {
+    if (count_ == 0)
+        return false;
+    const Message& oldest = queue_[head_];
+    switch (oldest.code) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: break;
+    default: return false;
+    }
+    applyToSnapshot(oldest);
+    head_ = (head_ + 1) % queueCapacity;
+    --count_;
+    return true;
+}
+
 void Platform::setKeyDown(std::uint8_t virtualKey, bool isDown) {
     std::uint8_t& key = keys_[virtualKey];
     if (isDown) {

@@ -131,6 +131,11 @@ public:
     // Takes every input event waiting in the window system into the logs, leaving
     // the message queue as it is.
     virtual void pumpInputEvents() = 0;
+    // Moves what the window system has queued for the program into the logs and,
+    // while it has room, the message queue, dropping what the toolkit does not use
+    // (pointer moves, system events), so that input that nobody reads costs bounded
+    // memory. Handles no message. A flip calls it before its wait.
+    virtual void drainEvents() { pumpInputEvents(); }
     KeyLog& keyLog() { return keyLog_; }
     ButtonLog& buttonLog() { return buttonLog_; }
 
@@ -188,6 +193,11 @@ protected:
 
     bool queueMessage(const Message& message);
     bool queueHasRoom() const { return count_ < queueCapacity; }
+    // Makes room in a full queue for input that nobody reads: a key or button message
+    // at its head leaves the queue into the keyboard snapshot, as if handled (no
+    // procedure cares for them); false when the head is anything else, such as a
+    // close request, which must stay.
+    bool applyOldestInput();
     // For backends and tests that set the snapshot directly.
     void setKeyByte(std::uint8_t virtualKey, std::uint8_t value) { keys_[virtualKey] = value; }
 

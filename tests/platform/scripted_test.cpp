@@ -75,6 +75,23 @@ TEST_F(Scripted, KeyRowsAccumulateAnswerOnceAndFollowTheQueueOneMessagePerQuery)
     EXPECT_EQ((std::array{Mouse::x.value, Mouse::y.value}), (std::array{321, 123}));
 }
 
+// A full queue that nobody reads makes room by putting its oldest input into the key rows, in order, as if handled;
+// a close request at its head stays.
+TEST_F(Scripted, AFullQueueMakesRoomFromItsOldestInputButKeepsACloseRequest) {
+    for (std::size_t i = 0; i < Platform::queueCapacity; ++i)
+        scripted().queueKey(i % 3 == 0 ? VK_SHIFT : VK_ESCAPE, i % 2 == 0);
+    int applied = 0;
+    while (scripted().applyOldestInput())
+        ++applied;
+    EXPECT_EQ(applied, int{Platform::queueCapacity});
+    EXPECT_EQ((std::array{query(KEY_ESCAPE, PRESSED), query(KEY_SHIFT, PRESSED), query(KEY_ESCAPE, PUSHED)}),
+              (std::array{true, false, true})) << "the last of each: Escape pressed, Shift released";
+    queue(WM_CLOSE, 0);
+    scripted().queueKey(VK_ESCAPE, true);
+    EXPECT_FALSE(scripted().applyOldestInput());
+    EXPECT_EQ(scripted().queuedMessages(), 2u);
+}
+
 TEST_F(Scripted, SharedOrMissingKeysAndOutOfRangeCodesAndStatesAnswerFalseClearingNothing) {
     scripted().queueKey(0xBA, true);
     queue(WM_LBUTTONDOWN);

@@ -37,6 +37,16 @@ Clock injectButton(int xButton, bool down) {
     return sent;
 }
 
+void injectMoves(int count) {
+    Display* x = display();
+    for (int i = 0; i < count; ++i) {
+        XTestFakeMotionEvent(x, -1, 100 + i % 200, 100 + (i / 200) % 200, CurrentTime);
+        if (i % 1000 == 999)
+            XSync(x, False); // a request buffer's worth at a time, so that the server keeps up
+    }
+    XSync(x, False);
+}
+
 void movePointer(int x, int y) {
     XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
     XSync(display(), False);

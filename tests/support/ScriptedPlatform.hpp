@@ -59,6 +59,8 @@ public:
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
 
+    using Platform::applyOldestInput;
+
     // Script.
     void queue(const Message& message) { postMessage(message); }
     void queueKey(std::uint8_t virtualKey, bool down, bool alt = false);

@@ -221,6 +221,31 @@ void SdlPlatform::pollEvents() {
                 break;
             }
     SDL_PumpEvents();
+    translateQueued();
+}
+
+// SDL keeps what it takes from the window system until it is read, and on X11 a
+// system event with every native one (the watch has read the server's time from
+// it by then): only the key, button, window and quit events are kept, as messages.
+// The logs took the keys and buttons as SDL queued them; where our queue is full,
+// its oldest input goes into the keyboard snapshot to make room, and what still
+// finds none (behind a close request, which stays) is dropped.
+void SdlPlatform::drainEvents() {
+    if (!displayAvailable())
+        return;
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_APP_TERMINATING, SDL_WINDOWEVENT - 1);
+    SDL_FlushEvents(SDL_SYSWMEVENT, SDL_KEYDOWN - 1);
+    SDL_FlushEvents(SDL_TEXTEDITING, SDL_MOUSEMOTION);
+    SDL_FlushEvents(SDL_MOUSEWHEEL, SDL_LASTEVENT);
+    do
+        translateQueued();
+    while (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) && applyOldestInput());
+    SDL_FlushEvents(SDL_KEYDOWN, SDL_KEYUP);
+    SDL_FlushEvents(SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP);
+}
+
+void SdlPlatform::translateQueued() {
     SDL_Event event;
     while (queueHasRoom() && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
         Message message;

@@ -45,6 +45,7 @@ public:
     std::size_t takePresentationReports(WindowHandle window, PresentationReport* out, std::size_t max,
                                         std::int64_t deadline) override;
     void pumpInputEvents() override;
+    void drainEvents() override;
     bool getGammaRamp(WindowHandle window, std::uint16_t* ramp) override;
     bool setGammaRamp(WindowHandle window, const std::uint16_t* ramp) override;
 
@@ -65,6 +66,8 @@ public:
 
 private:
     void raiseWindow(SDL_Window* window);
+    // Turns SDL's queued events into messages while our queue has room.
+    void translateQueued();
 
     std::unique_ptr<SdlPlatformState> state_;
 };

@@ -56,6 +56,11 @@ Clock injectButton(int xButton, bool down) {
     return sent;
 }
 
+void injectMoves(int count) {
+    for (int i = 0; i < count; ++i)
+        movePointer(100 + i % 200, 100 + (i / 200) % 200);
+}
+
 void movePointer(int x, int y) {
     if (!SetCursorPos(x, y))
         throw std::runtime_error("the pointer cannot be moved");
