@@ -47,6 +47,16 @@ void injectMoves(int count) {
     XSync(x, False);
 }
 
+void injectClicks(int count) {
+    Display* x = display();
+    for (int i = 0; i < count; ++i) {
+        XTestFakeButtonEvent(x, 1, i % 2 == 0, CurrentTime);
+        if (i % 1000 == 999)
+            XSync(x, False);
+    }
+    XSync(x, False);
+}
+
 void movePointer(int x, int y) {
     XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
     XSync(display(), False);

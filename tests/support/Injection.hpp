@@ -10,7 +10,9 @@ namespace Stimulark::Testing {
 Clock injectKey(const char* keysym, bool down);
 Clock injectButton(int xButton, bool down); // 1 left, 2 middle, 3 right
 void movePointer(int x, int y);
-// `count` pointer moves back and forth across the top left of the screen, as fast as the window system takes them.
+// `count` pointer moves back and forth across the top left of the screen, and `count` presses and releases of the
+// left button, as fast as the window system takes them.
 void injectMoves(int count);
+void injectClicks(int count);
 
 } // namespace Stimulark::Testing

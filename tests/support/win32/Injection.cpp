@@ -61,6 +61,11 @@ void injectMoves(int count) {
         movePointer(100 + i % 200, 100 + (i / 200) % 200);
 }
 
+void injectClicks(int count) {
+    for (int i = 0; i < count; ++i)
+        injectButton(1, i % 2 == 0);
+}
+
 void movePointer(int x, int y) {
     if (!SetCursorPos(x, y))
         throw std::runtime_error("the pointer cannot be moved");
