@@ -40,6 +40,7 @@ public:
     void discard();
 
 private:
+    Outcome place();
     bool openTemporary();
     void closeTarget();
     void removeTemporary();
