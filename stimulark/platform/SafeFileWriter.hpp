@@ -42,6 +42,7 @@ public:
 private:
     Outcome place();
     bool openTemporary();
+    bool nameTemporary(int descriptor);
     void closeTarget();
     void removeTemporary();
     void ignoreSignals();
@@ -53,6 +54,7 @@ private:
     std::FILE* file = nullptr;
     bool throughTarget = false;
     bool inPlace = false;
+    bool unnamed = false; // the temporary has no name until it is complete
     // The signal dispositions in force before the write, where there are signals.
     struct SavedSignals;
     std::unique_ptr<SavedSignals> savedSignals;

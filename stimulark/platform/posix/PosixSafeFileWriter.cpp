@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <random>
 #include <utility>
 
 namespace Stimulark {
@@ -89,6 +91,7 @@ bool SafeFileWriter::open(const std::string& path) {
     targetPath = path;
     throughTarget = false;
     inPlace = false;
+    unnamed = false;
     if (targetPath.empty() || !followLinks(targetPath))
         return false;
     ignoreSignals();
@@ -116,17 +119,49 @@ bool SafeFileWriter::open(const std::string& path) {
 }
 
 // Beside the file it stands in for, so that the rename stays within one file system.
+// Without a name (O_TMPFILE) where the file system has such files and /proc can name
+// them later, so that a save cut short, even by SIGKILL, leaves nothing behind;
+// elsewhere named from the start.
 bool SafeFileWriter::openTemporary() {
-    temporaryPath = temporaryPattern(targetPath);
-    const int descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        temporaryPath.clear();
-        return false;
+    const std::size_t slash = targetPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : targetPath.substr(0, slash + 1);
+    int descriptor = ::access("/proc/self/fd", X_OK) == 0
+                         ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
+                         : -1;
+    unnamed = descriptor >= 0;
+    if (!unnamed) {
+        temporaryPath = temporaryPattern(targetPath);
+        descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
+        if (descriptor < 0) {
+            temporaryPath.clear();
+            return false;
+        }
     }
     file = ::fdopen(descriptor, "wb");
     if (!file)
         ::close(descriptor);
     return file != nullptr;
+}
+
+// Links the complete unnamed temporary into its folder through /proc, since linking
+// the descriptor itself (AT_EMPTY_PATH) takes a privilege on older kernels. Where a
+// name is taken, another is tried.
+bool SafeFileWriter::nameTemporary(int descriptor) {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const std::string source = "/proc/self/fd/" + std::to_string(descriptor);
+    std::minstd_rand pick(static_cast<unsigned>(::getpid()) ^
+                          static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = temporaryPattern(targetPath);
+        for (std::size_t at = temporaryPath.size() - 6; at < temporaryPath.size(); ++at)
+            temporaryPath[at] = letters[pick() % (sizeof letters - 1)];
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporaryPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    temporaryPath.clear();
+    return false;
 }
 
 SafeFileWriter::Outcome SafeFileWriter::commit() {
@@ -147,6 +182,8 @@ SafeFileWriter::Outcome SafeFileWriter::place() {
     inPlace = inPlace || !SafeFiles::takeAttributes(descriptor, target);
     if (inPlace)
         return copyInto(descriptor, target) ? Outcome::written : Outcome::writeFailed;
+    if (unnamed && !nameTemporary(descriptor))
+        return Outcome::notReplaced;
     if (std::fclose(std::exchange(file, nullptr)) != 0)
         return Outcome::writeFailed;
     if (std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0)
