@@ -55,7 +55,8 @@ private:
     bool throughTarget = false;
     bool inPlace = false;
     bool unnamed = false; // the temporary has no name until it is complete
-    // The signal dispositions in force before the write, where there are signals.
+    // The signal dispositions in force before the write, and the signals held while
+    // the file is put in place, where there are signals.
     struct SavedSignals;
     std::unique_ptr<SavedSignals> savedSignals;
 };

@@ -117,6 +117,47 @@ TEST(InterruptedSave, LeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(folder.entries(), 2);
 }
 
+volatile std::sig_atomic_t handledSignals = 0;
+void countSignal(int) { handledSignals = handledSignals + 1; }
+
+// Ctrl+C, SIGTERM or SIGHUP while a file with other hard links is rewritten in place waits until the file is
+// whole, then takes its course: it ends the program at once or, where the program handles it, reaches the
+// program's handler, which stays in place.
+TEST(InterruptedSave, ASignalWaitsUntilAFileRewrittenInPlaceIsWhole) {
+    TempFolder folder;
+    const std::string linked = folder / "linked.csv", other = folder / "other.csv";
+    writeFrameIntervalsCsv(folder / "whole.csv", longLog(), 16.7);
+    const std::string whole = readBytes(folder / "whole.csv");
+    const std::vector<FrameJudgement> shortLog(10, {16.7, 1, 0, OnsetSource::swapCompletion});
+    for (const auto& [signal, handled] : {std::pair{SIGINT, false}, {SIGTERM, false}, {SIGHUP, true}}) {
+        std::filesystem::remove(other);
+        writeFrameIntervalsCsv(linked, shortLog, 16.7);
+        ASSERT_EQ(::link(linked.c_str(), other.c_str()), 0);
+        const auto oldSize = std::filesystem::file_size(linked);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (handled)
+                std::signal(signal, countSignal);
+            const bool saved = failureMessage([&] { writeFrameIntervalsCsv(linked, longLog(), 16.7); }) == "no failure";
+            std::_Exit(saved && handledSignals == 1 && std::signal(signal, SIG_DFL) == countSignal ? 0 : 1);
+        }
+        const bool rewriting = whileRunning(child, [&] {
+            struct stat file {};
+            return ::stat(linked.c_str(), &file) == 0 && std::uintmax_t(file.st_size) != oldSize;
+        });
+        ::kill(child, signal);
+        const int status = waitFor(child);
+        EXPECT_TRUE(rewriting) << signal;
+        if (handled)
+            EXPECT_EQ(status, 0) << signal;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        const std::string saved = readBytes(linked);
+        EXPECT_TRUE(saved == whole) << "signal " << signal << ": " << saved.size() << " of " << whole.size();
+        EXPECT_EQ(folder.entries(), 3) << signal;
+    }
+}
+
 std::string output(const std::string& command) {
     std::string text;
     if (std::FILE* pipe = ::popen(command.c_str(), "r")) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -77,6 +78,7 @@ std::string temporaryPattern(const std::string& path) {
 struct SafeFileWriter::SavedSignals {
     struct sigaction fileSize {};
     struct sigaction pipe {};
+    std::optional<SafeFiles::HeldSignals> held;
 };
 
 SafeFileWriter::SafeFileWriter() = default;
@@ -173,6 +175,8 @@ SafeFileWriter::Outcome SafeFileWriter::commit() {
 // Buffered write errors (a full disk) surface here, before the target changes. A FIFO
 // or a device cannot be synced and has nothing to replace. Attributes that the
 // replacement cannot carry stay with the old file, which is then rewritten in place.
+// From then on Ctrl+C would leave that file part-written or the complete temporary
+// named beside it, so it waits until discard has cleaned up.
 SafeFileWriter::Outcome SafeFileWriter::place() {
     const int descriptor = ::fileno(file);
     if (std::ferror(file) != 0 || std::fflush(file) != 0 || (!throughTarget && ::fsync(descriptor) != 0))
@@ -180,6 +184,7 @@ SafeFileWriter::Outcome SafeFileWriter::place() {
     if (throughTarget)
         return std::fclose(std::exchange(file, nullptr)) == 0 ? Outcome::written : Outcome::writeFailed;
     inPlace = inPlace || !SafeFiles::takeAttributes(descriptor, target);
+    savedSignals->held.emplace();
     if (inPlace)
         return copyInto(descriptor, target) ? Outcome::written : Outcome::writeFailed;
     if (unnamed && !nameTemporary(descriptor))
