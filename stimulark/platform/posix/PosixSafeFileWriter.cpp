@@ -1,5 +1,7 @@
 #include "stimulark/platform/SafeFileWriter.hpp"
 
+#include "stimulark/platform/posix/PosixSafeFileSupport.hpp"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -7,7 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <optional>
+#include <random>
+#include <utility>
 
 namespace Stimulark {
 
@@ -31,24 +37,6 @@ bool followLinks(std::string& path) {
         path = next.front() == '/' || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
     }
     return false;
-}
-
-// The replacement takes the replaced file's owner and group as far as the user may give
-// them away, then its mode (a change of owner clears the set-ID bits); set-ID bits are
-// never passed on to the saving user. A new file gets the mode that fopen would give
-// it: 0666 less the umask.
-void takeAttributes(int replacement, int replaced) {
-    struct stat status {};
-    if (replaced >= 0 && ::fstat(replaced, &status) == 0) {
-        if (::fchown(replacement, status.st_uid, status.st_gid) != 0 &&
-            ::fchown(replacement, static_cast<uid_t>(-1), status.st_gid) != 0)
-            status.st_mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
-        ::fchmod(replacement, status.st_mode & 07777);
-        return;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(replacement, 0666 & ~mask);
 }
 
 // Rewrites target with the contents of source. Space is reserved first, so that a full
@@ -76,11 +64,21 @@ bool copyInto(int source, int target) {
     return ::ftruncate(target, size) == 0 && ::fsync(target) == 0;
 }
 
+// ".<name>.XXXXXX" beside path, the name shortened to fit NAME_MAX, so that it tells
+// which file it belongs to.
+std::string temporaryPattern(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name.substr(0, NAME_MAX - 8) + ".XXXXXX";
+}
+
 } // namespace
 
 struct SafeFileWriter::SavedSignals {
     struct sigaction fileSize {};
     struct sigaction pipe {};
+    std::optional<SafeFiles::HeldSignals> held;
 };
 
 SafeFileWriter::SafeFileWriter() = default;
@@ -95,6 +93,7 @@ bool SafeFileWriter::open(const std::string& path) {
     targetPath = path;
     throughTarget = false;
     inPlace = false;
+    unnamed = false;
     if (targetPath.empty() || !followLinks(targetPath))
         return false;
     ignoreSignals();
@@ -121,17 +120,24 @@ bool SafeFileWriter::open(const std::string& path) {
     return false;
 }
 
-// Beside the file it stands in for, so that the rename stays within one file system;
-// its name tells which file it belongs to.
+// Beside the file it stands in for, so that the rename stays within one file system.
+// Without a name (O_TMPFILE) where the file system has such files and /proc can name
+// them later, so that a save cut short, even by SIGKILL, leaves nothing behind;
+// elsewhere named from the start.
 bool SafeFileWriter::openTemporary() {
     const std::size_t slash = targetPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : targetPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
-    temporaryPath = folder + "." + name.substr(0, NAME_MAX - 8) + ".XXXXXX";
-    const int descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        temporaryPath.clear();
-        return false;
+    const std::string folder = slash == std::string::npos ? "." : targetPath.substr(0, slash + 1);
+    int descriptor = ::access("/proc/self/fd", X_OK) == 0
+                         ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
+                         : -1;
+    unnamed = descriptor >= 0;
+    if (!unnamed) {
+        temporaryPath = temporaryPattern(targetPath);
+        descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
+        if (descriptor < 0) {
+            temporaryPath.clear();
+            return false;
+        }
     }
     file = ::fdopen(descriptor, "wb");
     if (!file)
@@ -139,33 +145,55 @@ bool SafeFileWriter::openTemporary() {
     return file != nullptr;
 }
 
-// Buffered write errors (a full disk) surface here, before the target changes. A FIFO
-// or a device cannot be synced and has nothing to replace.
+// Links the complete unnamed temporary into its folder through /proc, since linking
+// the descriptor itself (AT_EMPTY_PATH) takes a privilege on older kernels. Where a
+// name is taken, another is tried.
+bool SafeFileWriter::nameTemporary(int descriptor) {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const std::string source = "/proc/self/fd/" + std::to_string(descriptor);
+    std::minstd_rand pick(static_cast<unsigned>(::getpid()) ^
+                          static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = temporaryPattern(targetPath);
+        for (std::size_t at = temporaryPath.size() - 6; at < temporaryPath.size(); ++at)
+            temporaryPath[at] = letters[pick() % (sizeof letters - 1)];
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporaryPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    temporaryPath.clear();
+    return false;
+}
+
 SafeFileWriter::Outcome SafeFileWriter::commit() {
-    if (!file) {
-        discard();
-        return Outcome::writeFailed;
-    }
-    const int descriptor = ::fileno(file);
-    bool written = std::ferror(file) == 0 && std::fflush(file) == 0 && (throughTarget || ::fsync(descriptor) == 0);
-    if (written && inPlace)
-        written = copyInto(descriptor, target);
-    else if (written && !throughTarget)
-        takeAttributes(descriptor, target);
-    written = std::fclose(file) == 0 && written;
-    file = nullptr;
-    closeTarget();
-    if (!written) {
-        discard();
-        return Outcome::writeFailed;
-    }
-    if (!throughTarget && !inPlace && std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
-        discard();
-        return Outcome::notReplaced;
-    }
-    if (!inPlace)
-        temporaryPath.clear(); // renamed: it is the file now
+    const Outcome outcome = file ? place() : Outcome::writeFailed;
     discard();
+    return outcome;
+}
+
+// Buffered write errors (a full disk) surface here, before the target changes. A FIFO
+// or a device cannot be synced and has nothing to replace. Attributes that the
+// replacement cannot carry stay with the old file, which is then rewritten in place.
+// From then on Ctrl+C would leave that file part-written or the complete temporary
+// named beside it, so it waits until discard has cleaned up.
+SafeFileWriter::Outcome SafeFileWriter::place() {
+    const int descriptor = ::fileno(file);
+    if (std::ferror(file) != 0 || std::fflush(file) != 0 || (!throughTarget && ::fsync(descriptor) != 0))
+        return Outcome::writeFailed;
+    if (throughTarget)
+        return std::fclose(std::exchange(file, nullptr)) == 0 ? Outcome::written : Outcome::writeFailed;
+    inPlace = inPlace || !SafeFiles::takeAttributes(descriptor, target);
+    savedSignals->held.emplace();
+    if (inPlace)
+        return copyInto(descriptor, target) ? Outcome::written : Outcome::writeFailed;
+    if (unnamed && !nameTemporary(descriptor))
+        return Outcome::notReplaced;
+    if (std::fclose(std::exchange(file, nullptr)) != 0)
+        return Outcome::writeFailed;
+    if (std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0)
+        return Outcome::notReplaced;
+    temporaryPath.clear(); // renamed: it is the file now
     return Outcome::written;
 }
 
