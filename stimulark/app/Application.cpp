@@ -10,6 +10,7 @@
 #include "stimulark/platform/Keyboard.hpp"
 #include "stimulark/platform/Platform.hpp"
 
+#include <cstdio>
 #include <exception>
 
 namespace Stimulark {
@@ -46,6 +47,52 @@ void notify(const char* caption, const char* text) {
     platform().showNotification(caption, text);
 }
 
+namespace {
+
+struct Failure {
+    const char* caption;
+    std::string text;
+};
+
+// What the failure being handled is reported as; called inside a catch block.
+Failure currentFailure() {
+    try {
+        throw;
+    } catch (Exception e) {
+        return {notificationCaption, e.fullMessage()};
+    } catch (const std::exception&) { // the kind does not matter: the text is fixed
+        return {stdExceptionCaption, stdExceptionText};
+    } catch (const char* text) {
+        return {notificationCaption, text ? text : ""}; // a thrown null must not crash the report
+    } catch (Canvas::Error) {
+        // The canvas's only error code: reported like a toolkit failure of the canvas.
+        return {notificationCaption,
+                Exception(typeid(Canvas), "ALREADY OPEN", "The canvas is already open.").fullMessage()};
+    } catch (...) {
+        return {unknownExceptionCaption, unknownExceptionText};
+    }
+}
+
+void (*closeRequestSave)() = nullptr;
+
+// The process ends right after: a box would hold the close the user asked for.
+void runCloseRequestSave() {
+    try {
+        closeRequestSave();
+    } catch (...) {
+        const Failure failure = currentFailure();
+        std::fprintf(stderr, "%s: %s\n", failure.caption, failure.text.c_str());
+        std::fflush(stderr);
+    }
+}
+
+} // namespace
+
+void atCloseRequest(void (*save)()) {
+    closeRequestSave = save;
+    closeRequestHandler = save ? &runCloseRequestSave : nullptr;
+}
+
 int runApplication(int argc, char** argv, MainRoutine mainRoutine) {
     applicationProperties.initialize(argc, argv);
     try {
@@ -53,21 +100,11 @@ int runApplication(int argc, char** argv, MainRoutine mainRoutine) {
         platform().setNormalPriority();
         initializeToolkit();
         mainRoutine();
-    } catch (Exception e) {
-        notify(notificationCaption, e.fullMessage().c_str());
-    } catch (const std::exception&) { // the kind does not matter: the text is fixed
-        notify(stdExceptionCaption, stdExceptionText);
-    } catch (const char* text) {
-        notify(notificationCaption, text ? text : ""); // a thrown null must not crash the report
-    } catch (Canvas::Error) {
-        // The canvas's only error code: reported like a toolkit failure of the canvas.
-        notify(notificationCaption, Exception(typeid(Canvas), "ALREADY OPEN", "The canvas is already open.")
-                                        .fullMessage()
-                                        .c_str());
     } catch (...) {
         // Left to std::terminate, an unknown type would skip the destructors, which
         // give back the display (its gamma ramp above all), and report nothing.
-        notify(unknownExceptionCaption, unknownExceptionText);
+        const Failure failure = currentFailure();
+        notify(failure.caption, failure.text.c_str());
     }
     return 0;
 }

@@ -26,11 +26,20 @@ using MainRoutine = void (*)();
 /// exception stdExceptionText, whatever its kind; a `const char*` the text itself;
 /// Canvas::ALREADY_OPEN "Stimulark::Canvas [ALREADY OPEN] The canvas is already
 /// open."; anything else unknownExceptionText. A close request or Alt+F4 does not
-/// come back here: the key query that handles it ends the process with exit code 1.
+/// come back here: the key query that handles it ends the process with exit code 1
+/// (after the function of atCloseRequest).
 int runApplication(int argc, char** argv, MainRoutine mainRoutine);
 /// The same with the program's applicationMain; only the entry refers to it, so a
 /// library user that does not link the entry needs no applicationMain.
 inline int runApplication(int argc, char** argv) { return runApplication(argc, argv, &applicationMain); }
+
+/// Registers what runs when the window system asks the program to close (Alt+F4, a
+/// close button), before the process ends with exit code 1: a function that saves
+/// what the experiment has not written yet. It runs once, with the canvas still
+/// open; a close request that arrives meanwhile is ignored. What escapes it is
+/// written to standard error as the entry reports a failure, without a box, and the
+/// exit code stays 1. A later call replaces the function; nullptr removes it.
+void atCloseRequest(void (*save)());
 
 /// The arguments the process was started with, the program's own name first, as
 /// the entry recorded them; empty when the program did not start through the entry.

@@ -51,6 +51,9 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
 }
 
 void pumpMessage() {
+    // A close request is being handled: the process ends after it. Reset should the
+    // exit come back as an exception (a test's platform).
+    static bool closing = false;
     Platform& host = platform();
     Message message;
     if (host.peekMessage(message)) {
@@ -58,7 +61,17 @@ void pumpMessage() {
         case WM_DESTROY:
         case WM_CLOSE:
         case WM_QUIT:
-            host.exitProcess(1);
+            if (closing)
+                break;
+            {
+                closing = true;
+                const struct Reopen {
+                    ~Reopen() { closing = false; }
+                } reopen;
+                if (closeRequestHandler)
+                    closeRequestHandler();
+                host.exitProcess(1);
+            }
         case WM_KEYDOWN:
         case WM_KEYUP:
             break;

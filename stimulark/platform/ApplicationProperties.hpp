@@ -43,7 +43,12 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
                               std::intptr_t lParam);
 
 // Handles at most one window message, then refreshes keyboard and mouse. A quit,
-// close or destroy message ends the process with exit code 1.
+// close or destroy message ends the process with exit code 1, after running
+// closeRequestHandler once where one is set; while it runs, such messages are
+// ignored.
 void pumpMessage();
+
+// Set by atCloseRequest (the entry's layer, which reports what escapes it).
+inline void (*closeRequestHandler)() = nullptr;
 
 } // namespace Stimulark

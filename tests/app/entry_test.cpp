@@ -5,6 +5,7 @@
 #include "support/Scripted.hpp"
 
 #include <iostream>
+#include <tuple>
 #include <stdexcept>
 
 namespace Stimulark::Testing {
@@ -114,6 +115,49 @@ TEST_F(ScriptedTest, EachCaughtKindOfFailureIsNotifiedWithItsCaption) {
         EXPECT_EQ(scripted().notifications, expected);
     }
     EXPECT_EQ(notificationsAtDestruction, 0) << "the routine's objects are destroyed before the notification";
+}
+
+int saves = 0;
+
+// A close request runs the registered save once, before the exit with code 1; a close request while it runs is
+// ignored; what escapes it goes to standard error as the entry reports it, with no box; later calls replace it and
+// nullptr removes it.
+TEST_F(ScriptedTest, ACloseRequestRunsTheRegisteredSaveOnceBeforeTheExit) {
+    const auto close = [&](std::uint32_t request) {
+        saves = 0;
+        mainRuns = 0;
+        scripted().queue({0, request, 0, 0, 0});
+        testing::internal::CaptureStderr();
+        int code = -1;
+        try {
+            Keyboard::query(KEY_ESCAPE, PUSHED);
+        } catch (const ScriptedPlatform::ProcessExit& exit) {
+            code = exit.code;
+        }
+        return std::tuple(code, saves, testing::internal::GetCapturedStderr());
+    };
+    const auto closeWith = [&](void (*save)(), std::uint32_t request) {
+        atCloseRequest(save);
+        return close(request);
+    };
+    const auto asksAgain = [] {
+        ++saves;
+        static_cast<ScriptedPlatform&>(platform()).queue({0, WM_CLOSE, 0, 0, 0});
+        Keyboard::query(KEY_ESCAPE, PUSHED); // handles the second request: ignored
+    };
+    for (const std::uint32_t request : {WM_CLOSE, WM_QUIT, WM_DESTROY})
+        EXPECT_EQ(closeWith(asksAgain, request), std::tuple(1, 1, std::string())) << request;
+    EXPECT_EQ(closeWith([] { ++saves; throw Exception(typeid(File), "FILE ACCESS ERROR", "Failed."); }, WM_CLOSE),
+              std::tuple(1, 1, caption + ": Stimulark::File [FILE ACCESS ERROR] Failed.\n"));
+    EXPECT_EQ(closeWith([] { throw 42; }, WM_CLOSE),
+              std::tuple(1, 0, caption + " : unknown exception: an exception of an unknown type was thrown\n"));
+    EXPECT_TRUE(scripted().notifications.empty()) << "no box";
+    EXPECT_EQ(closeWith(nullptr, WM_CLOSE), std::tuple(1, 0, std::string()));
+    atCloseRequest(&countRun);
+    atCloseRequest(asksAgain);
+    EXPECT_EQ(close(WM_CLOSE), std::tuple(1, 1, std::string()));
+    EXPECT_EQ(mainRuns, 0) << "the last one registered runs, alone";
+    atCloseRequest(nullptr);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the entry test program as a user would: each mode's notification line, exit code and whether the main
-# routine ran ("notifications"), or that the real box appears and holds the program until dismissed ("box").
-# Every wait is bounded.
+# routine ran ("notifications"), that the real box appears and holds the program until dismissed ("box"), or
+# that Alt+F4 runs the program's registered save before it ends with exit code 1 ("close"). Every wait is
+# bounded.
 set -u
 program=$1
 failures=0
@@ -58,6 +59,32 @@ box)
     fi
     kill "$pid" 2>/dev/null
     ;;
-*) fail "usage: $0 PROGRAM notifications|box" ;;
+close)
+    [[ -n ${DISPLAY:-} ]] || { echo "no display"; exit 77; }
+    opened() { grep -q "canvas open" "$work/out"; }
+    for mode in close-save close-throw; do
+        rm -f "$work/saved"
+        # No STIMULARK_NOTIFICATIONS: a box would hold the program past the wait below.
+        (unset STIMULARK_NOTIFICATIONS; ENTRY_MODE=$mode ENTRY_SAVE=$work/saved exec timeout 20 "$program" \
+            >"$work/out" 2>"$work/err") &
+        pid=$!
+        within_5s opened || fail "$mode: no canvas; stderr: $(cat "$work/err")"
+        sleep 0.3
+        xdotool key alt+F4
+        within_5s ended || fail "$mode: Alt+F4 did not end it"
+        code=0
+        wait "$pid" || code=$?
+        [[ $code == 1 ]] || fail "$mode: exit code $code, not 1"
+        if [[ $mode == close-save ]]; then
+            saved=$(cat "$work/saved" 2>/dev/null)
+            [[ $saved == "saved, canvas open" ]] || fail "$mode: saved '$saved'"
+            [[ ! -s $work/err ]] || fail "$mode: stderr: $(cat "$work/err")"
+        else
+            [[ $(<"$work/err") == "Stimulark Notification: Stimulark::File [FILE ACCESS ERROR] Failed on purpose." ]] ||
+                fail "$mode: stderr: $(cat "$work/err")"
+        fi
+    done
+    ;;
+*) fail "usage: $0 PROGRAM notifications|box|close" ;;
 esac
 [[ $failures == 0 ]]
