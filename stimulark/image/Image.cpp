@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace Stimulark {
 
@@ -26,6 +27,37 @@ Image::Image(int width_, int height_, PixelComponents components_, PixelPrecisio
 }
 
 Image::~Image() { release(); }
+
+Image::Image(Image&& other) noexcept { takeFrom(other); }
+
+Image& Image::operator=(Image&& other) noexcept {
+    if (this != &other) {
+        release();
+        takeFrom(other);
+    }
+    return *this;
+}
+
+void Image::takeFrom(Image& other) noexcept {
+    api = std::exchange(other.api, nullptr);
+    byteBitmap = std::exchange(other.byteBitmap, nullptr);
+    floatBitmap = std::exchange(other.floatBitmap, nullptr);
+    haveBitmap = std::exchange(other.haveBitmap, false);
+    textured = std::exchange(other.textured, false);
+    width = std::exchange(other.width, 0);
+    height = std::exchange(other.height, 0);
+    components = std::exchange(other.components, RGB);
+    precision = std::exchange(other.precision, BYTE);
+    pixelBytes = std::exchange(other.pixelBytes, 0);
+    lineBytes = std::exchange(other.lineBytes, 0);
+    bitmapBytes = std::exchange(other.bitmapBytes, 0);
+    lineElements = std::exchange(other.lineElements, 0);
+    bitmapElements = std::exchange(other.bitmapElements, 0);
+    pixelSetter = std::exchange(other.pixelSetter, &setPixelWithoutBitmap);
+    pixelGetter = std::exchange(other.pixelGetter, &getPixelWithoutBitmap);
+    area = std::exchange(other.area, Rectangle());
+    targetArea = std::exchange(other.targetArea, Rectangle());
+}
 
 void Image::set(int width_, int height_, PixelComponents components_, PixelPrecision precision_) {
     allocate(width_, height_, components_, precision_);

@@ -74,10 +74,16 @@ public:
     /// Releases the bitmap and the texture (deleted only in the context it was made in).
     ~Image() override;
     /** @{ */
-    /// An image owns its bitmap and texture.
+    /// An image owns its bitmap and texture: it moves, and is never copied.
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
     /** @} */
+    /// Takes the other image's bitmap, texture and places; the other is left empty,
+    /// as after release().
+    Image(Image&& other) noexcept;
+    /// Releases what this image held, then takes the other's as the move
+    /// constructor does.
+    Image& operator=(Image&& other) noexcept;
 
     /// Refuses a second allocation, illegal sizes, layouts and precisions, and bitmaps
     /// whose byte count does not fit the 32-bit size fields; a refused set leaves the
@@ -112,9 +118,9 @@ public:
 
     /// Draws on Canvas::current, at targetArea's top-left corner or at (left, top).
     /// Without an open canvas it throws "NO CANVAS"; see Canvas::drawImage.
-    void draw();
+    void draw() const;
     /// \copydoc draw()
-    void draw(double left, double top);
+    void draw(double left, double top) const;
     /// true: uploads the pixels into a power-of-two texture (kept on later calls);
     /// false: deletes the texture. Needs an open canvas.
     ///
@@ -193,6 +199,8 @@ public:
     void zeroRowPadding();
 
 private:
+    // Everything of other's becomes this image's; other is left empty.
+    void takeFrom(Image& other) noexcept;
     /// The PNG reader allocates without painting, since it writes every pixel.
     friend class IMAGE_FORMATS::PNG_BRIDGE;
     // set without painting: for readers that write every pixel themselves.

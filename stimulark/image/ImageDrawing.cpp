@@ -78,9 +78,9 @@ void drawIntoAuxiliaryBuffer(const Image& image) {
 
 } // namespace
 
-void Image::draw() { draw(targetArea.left, targetArea.top); }
+void Image::draw() const { draw(targetArea.left, targetArea.top); }
 
-void Image::draw(double left, double top) { Canvas::drawImageCurrent(*this, left, top); }
+void Image::draw(double left, double top) const { Canvas::drawImageCurrent(*this, left, top); }
 
 bool Image::textureInUse() const {
     return textured && api->canvasSerial == APICanvasProperties::currentSerial;

@@ -10,9 +10,11 @@
 
 namespace Stimulark {
 
-void seedRandom() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    init_gen_rand(static_cast<std::uint32_t>(std::time(nullptr)));
+void seedRandom() { seedRandom(static_cast<unsigned>(std::time(nullptr))); }
+
+void seedRandom(unsigned seed) {
+    std::srand(seed);
+    init_gen_rand(static_cast<std::uint32_t>(seed));
 }
 
 int roundToInt(double x) {

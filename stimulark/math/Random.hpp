@@ -12,6 +12,9 @@ inline constexpr double PI = 3.14159265358979;
 /// seconds: programs started within the same second draw the same numbers.
 /// initializeToolkit calls it.
 void seedRandom();
+/// Seeds both generators from `seed`, so that a run can be repeated: the same seed
+/// gives the same numbers from std::rand and from dSFMT's generator.
+void seedRandom(unsigned seed);
 
 /// Halves round up for non-negative values; negative non-integers round down.
 /// Values beyond int saturate; NaN gives 0.

@@ -7,6 +7,10 @@
 
 #include <climits>
 #include <cstring>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace Stimulark {
 namespace {
@@ -96,6 +100,33 @@ TEST(ImageAllocation, RefusedSizesAndCallsChangeNothingAndReleaseEmpties) {
 }
 
 // fill writes whole rows at once: exactly the bytes setPixel writes over the clipped, rounded rectangle.
+// Images move, so that a vector can hold them: the moved-from image is empty and can be set again, and an
+// assignment releases what the image held first.
+TEST(ImageMoves, AVectorHoldsThemAndTheMovedFromImageIsEmpty) {
+    static_assert(!std::is_copy_constructible_v<Image> && std::is_nothrow_move_constructible_v<Image> &&
+                  std::is_nothrow_move_assignable_v<Image>);
+    std::vector<Image> images;
+    for (int i = 0; i < 5; ++i) {
+        Image image(3 + i, 2, RGB, BYTE);
+        image.setPixel(0, 0, Color(0.2 * i));
+        image.targetArea.centerAt(50.0, 50.0);
+        images.push_back(std::move(image));
+        EXPECT_EQ(std::tuple(image.haveBitmap, image.width, image.byteBitmap, image.api), // NOLINT: moved from
+                  std::tuple(false, 0, nullptr, nullptr));
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(images[i].width, 3 + i);
+        EXPECT_NEAR(images[i].getPixel(0, 0).r, 0.2 * i, 0.5 / 255);
+        EXPECT_EQ(images[i].targetArea.getLeft(), 50.0 - (3 + i - 1) / 2.0) << "its place";
+    }
+    Image target(8, 8, GRAY, FLOAT);
+    target = std::move(images[0]);
+    EXPECT_EQ(std::tuple(target.width, target.components, target.precision), std::tuple(3, RGB, BYTE));
+    EXPECT_FALSE(images[0].haveBitmap);
+    images[0].set(2, 2, RGBA, FLOAT);
+    EXPECT_EQ(images[0].getPixel(1, 1).a, 1.0);
+}
+
 TEST(ImageFill, MatchesPerPixelSetPixelInEveryFormat) {
     for (PixelPrecision precision : {BYTE, FLOAT})
         for (PixelComponents components : {GRAY, RGB, RGBA}) {
@@ -242,6 +273,22 @@ TEST_F(ImageOnCanvas, ATextureMadeOnAClosedCanvasIsNeverTakenForAnothersTexture)
     EXPECT_EQ(readBack(12, 12, 1, 1), (Bytes{0, 0, 0, 0}));
     red.draw(10.0, 10.0);
     EXPECT_EQ(readBack(12, 12, 1, 1), (Bytes{255, 0, 0, 0})) << "name " << greenName;
+}
+
+// A moved image keeps its texture; an assignment over a textured image deletes that image's texture only.
+TEST_F(ImageOnCanvas, AMovedImageKeepsItsTexture) {
+    Image red(8, 8, RGB, BYTE), blue(8, 8, RGB, BYTE);
+    red.clear(Color::red);
+    blue.clear(Color::blue);
+    red.useTexture(true);
+    blue.useTexture(true);
+    const GLuint blueName = blue.api->textureName;
+    Image moved(std::move(red));
+    EXPECT_TRUE(moved.textureInUse());
+    moved = std::move(blue);
+    EXPECT_TRUE(moved.textureInUse() && glIsTexture(blueName));
+    moved.draw(10.0, 10.0);
+    EXPECT_EQ(readBack(12, 12, 1, 1), (Bytes{0, 0, 255, 0}));
 }
 
 // Sides are powers of two, at least 2; the image sits top-left (top line in the last texel row) on opaque

@@ -4,6 +4,7 @@
 #include <dSFMT.h>
 
 #include <ctime>
+#include <vector>
 
 namespace Stimulark::Testing {
 namespace {
@@ -32,6 +33,20 @@ TEST(SeedRandom, SeedsTheCLibraryAndTheMersenneTwisterFromTheTime) {
         matched = dsfmt_gv_genrand_close_open() == twister && std::rand() == library;
     }
     EXPECT_TRUE(matched);
+}
+
+// A seed of the program's own repeats the run's numbers, from both generators; another seed gives others.
+TEST(SeedRandom, AGivenSeedRepeatsBothGenerators) {
+    const auto draws = [](unsigned seed) {
+        seedRandom(seed);
+        std::vector<double> numbers;
+        for (int i = 0; i < 4; ++i)
+            numbers.insert(numbers.end(), {dsfmt_gv_genrand_close_open(), static_cast<double>(std::rand())});
+        return numbers;
+    };
+    const std::vector<double> first = draws(2026);
+    EXPECT_EQ(draws(2026), first);
+    EXPECT_NE(draws(2027), first);
 }
 
 } // namespace
