@@ -19,14 +19,16 @@ std::string& settingsBase() {
     return base;
 }
 
-// Replaces every occurrence of token, scanning forward past each insertion, so a
-// replacement that itself holds the token cannot make the scan run forever.
-void replaceEvery(std::string& text, std::string_view token, const std::string& replacement) {
-    std::size_t at = text.find(token);
-    while (at != std::string::npos) {
-        text.replace(at, token.size(), replacement);
-        at = text.find(token, at + replacement.size());
+// Replaces every occurrence of token in one pass, so that the time grows with the
+// text and a replacement holding the token is never scanned again.
+std::string replaceEvery(const std::string& text, std::string_view token, const std::string& replacement) {
+    std::string result;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, from)) {
+        result.append(text, from, at - from).append(replacement);
+        from = at + token.size();
     }
+    return result.append(text, from);
 }
 
 // The path with exactly one trailing "/".
@@ -90,9 +92,8 @@ std::string File::decodePath(const std::string& name) {
     }
 
     if (result.find("%TIME_") != std::string::npos)
-        replaceEvery(result, "%TIME_", localTimeStamp());
-    replaceEvery(result, "%EXPNAME_", experimentName());
-    return result;
+        result = replaceEvery(result, "%TIME_", localTimeStamp());
+    return replaceEvery(result, "%EXPNAME_", experimentName());
 }
 
 void File::initializeFolders() {

@@ -1,6 +1,9 @@
 #include "stimulark/file/File.hpp"
 #include "support/Scripted.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 
 namespace Stimulark::Testing {
@@ -65,6 +68,28 @@ TEST_F(Folders, TimeStampsAreTheLocalSecondOfTheCallAndTheExperimentNameIsNeverR
     File::toolkitFolderName() = "Other"; // the experiment's sub-folder only under the toolkit's own folder name
     File::refreshUserFolders();
     EXPECT_EQ(folder(USER_SETTING), "/home/u/.config/Other/");
+}
+
+// Twice the name takes about twice the time: the best of a few runs, so that a busy machine does not decide.
+TEST_F(Folders, DecodingTakesTimeInProportionToTheName) {
+    File::experimentName() = "run";
+    for (const std::string token : {"%EXPNAME_", "%TIME_"}) {
+        auto seconds = [&](std::size_t bytes) {
+            std::string name;
+            while (name.size() < bytes)
+                name += token;
+            double best = 1e9;
+            for (int run = 0; run < 3; ++run) {
+                const auto start = std::chrono::steady_clock::now();
+                File::decodePath(name);
+                best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            }
+            return best;
+        };
+        const double one = seconds(1 << 20), two = seconds(2 << 20);
+        std::printf("%s: 1 MB %.4f s, 2 MB %.4f s\n", token.c_str(), one, two);
+        EXPECT_LT(two, 3 * one) << token;
+    }
 }
 
 // The platform's folders get exactly one trailing "/"; none at all is refused after the application folders are set.
