@@ -8,6 +8,7 @@
 #include "stimulark/geometry/Rectangle.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace Stimulark {
@@ -20,6 +21,8 @@ enum PixelPrecision : int { BYTE = 0, FLOAT = 1 };
 
 /// Bytes every bitmap row is padded to a multiple of, as OpenGL packs rows.
 inline constexpr int BITMAP_ALIGNMENT = 4;
+/// The most bytes a bitmap may take, row padding included: its sizes are ints.
+inline constexpr std::int64_t MAX_BITMAP_BYTES = std::numeric_limits<int>::max();
 
 /// The graphics platform's share of an image: its texture.
 class APIImageProperties {

@@ -29,8 +29,9 @@ struct PngReadLimits {
 /// converted by libpng to 8-bit GRAY, RGB or RGBA. Writes 8-bit BYTE images.
 /// libpng's own error and warning output is kept.
 ///
-/// Reading takes only regular files. A file whose picture exceeds readLimits is
-/// refused from its header, before any memory is taken for the picture;
+/// Reading takes only regular files. A file whose picture exceeds readLimits, or
+/// MAX_BITMAP_BYTES however high they are set, is refused from its header, before
+/// any memory is taken for the picture;
 /// compressed data after the last row is read only up to a few kilobytes and
 /// otherwise ignored, as libpng ignores it.
 ///
