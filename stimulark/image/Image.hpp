@@ -126,10 +126,10 @@ public:
     /// Reads a PNG file into the image, releasing what it held; the result is BYTE
     /// GRAY, RGB or RGBA. The name takes the file placeholders (File::decodePath) and
     /// must end in ".png", in lower case, or it throws "File Type Error" ("Specified
-    /// image type is not supported."). A file that cannot be read throws
-    /// "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] Failed to open the
-    /// requested file."; one that is no PNG, or too large, "[FILE FORMAT ERROR] The
-    /// requested file is not PNG.".
+    /// image type is not supported."). A file that cannot be read, or a name
+    /// holding a NUL, throws "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS
+    /// ERROR] Failed to open the requested file."; one that is no PNG, or too large,
+    /// "[FILE FORMAT ERROR] The requested file is not PNG.".
     void load(const char* fileName);
     /// \copydoc load(const char*)
     void load(std::string fileName);
@@ -139,7 +139,7 @@ public:
     /// Throws "File Type Error" for another name, "[FILE FORMAT ERROR] The
     /// requested data is not able to be put as a PNG file." for a FLOAT image or
     /// one without bitmap, and "[FILE ACCESS ERROR] Failed to open the requested
-    /// file." when the file cannot be written.
+    /// file." when the file cannot be written or the name holds a NUL.
     void save(const char* fileName);
     /// \copydoc save(const char*)
     void save(std::string fileName);

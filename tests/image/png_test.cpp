@@ -30,6 +30,18 @@ TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
     EXPECT_EQ(failureMessage([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
 }
 
+// A name ends at a NUL where the system takes it, so one holding a NUL is refused before anything is opened:
+// neither is the file named by what precedes it read nor one of that name written.
+TEST(PngFiles, NamesHoldingANulAreRefused) {
+    const AppFolder folder;
+    writeBytes(folder / "notes", grey5x2);
+    Image image(2, 2, RGB, BYTE);
+    EXPECT_EQ(failureMessage([&] { image.save(std::string("%APP%shot\0.png", 14)); }), notOpened);
+    EXPECT_EQ(failureMessage([&] { image.load(std::string("%APP%notes\0.png", 15)); }), notOpened);
+    EXPECT_FALSE(image.haveBitmap);
+    EXPECT_EQ(folder.entries(), 1);
+}
+
 // The limits count the decoded picture: a palette file decodes to RGBA. A 70-byte file may declare
 // 46340 x 46340 grey. However far the limits are raised, a picture whose rows, padded to 4 bytes, would
 // take more than 2^31 - 1 bytes is refused from the header too. Pictures that a program makes are not limited.

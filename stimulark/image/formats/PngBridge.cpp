@@ -121,6 +121,12 @@ void PNG_BRIDGE::load(const char* path, Image& image) {
     close();
 }
 
+void PNG_BRIDGE::load(const std::string& path, Image& image) {
+    if (path.find('\0') != std::string::npos)
+        refuse("FILE ACCESS ERROR", NOT_OPENED);
+    load(path.c_str(), image);
+}
+
 void PNG_BRIDGE::loadStream(std::FILE* stream, Image& image) {
     if (!stream)
         refuse("FILE ACCESS ERROR", NOT_OPENED);
