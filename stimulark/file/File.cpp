@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <string_view>
+#include <utility>
 
 namespace Stimulark {
 
@@ -36,6 +37,20 @@ std::string asFolder(std::string path) {
     while (!path.empty() && path.back() == '/')
         path.pop_back();
     return path + "/";
+}
+
+// Creates the levels of folder below base, which is left as it is. A level named
+// "." or ".." would lead out of it, so nothing is created from there on.
+void createFoldersBelow(const std::string& base, const std::string& folder) {
+    for (std::size_t start = base.size(); start < folder.size();) {
+        const std::size_t end = std::min(folder.find_first_of("/\\", start), folder.size());
+        const std::string_view level(folder.data() + start, end - start);
+        if (level == "." || level == "..")
+            return;
+        if (!level.empty() && !createFolder(folder.substr(0, end).c_str()))
+            return;
+        start = end + 1;
+    }
 }
 
 std::string localTimeStamp() {
@@ -94,6 +109,21 @@ std::string File::decodePath(const std::string& name) {
     if (result.find("%TIME_") != std::string::npos)
         result = replaceEvery(result, "%TIME_", localTimeStamp());
     return replaceEvery(result, "%EXPNAME_", experimentName());
+}
+
+std::string File::decodePathForSaving(const std::string& name) {
+    std::string path = decodePath(name);
+    if (path.find('\0') != std::string::npos)
+        return path;
+    const auto& table = pathIds();
+    const std::pair<PathId, const std::string&> userFolders[] = {{USER_SETTING, settingsBase()},
+                                                                 {USER_DOCUMENTS, table[USER_DOCUMENTS_ROOT].path}};
+    for (const auto& [id, base] : userFolders) {
+        const std::string& folder = table[id].path;
+        if (!base.empty() && name.starts_with(table[id].id) && path.starts_with(folder))
+            createFoldersBelow(base, folder);
+    }
+    return path;
 }
 
 void File::initializeFolders() {

@@ -134,7 +134,8 @@ public:
     /// \copydoc load(const char*)
     void load(std::string fileName);
     /// Writes a BYTE image as a PNG file. The name must end in ".png", as for load,
-    /// and may use the same folder placeholders. An existing file is replaced only
+    /// and may use the same folder placeholders (File::decodePathForSaving, which
+    /// creates a missing user folder). An existing file is replaced only
     /// once the whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
     /// Throws "File Type Error" for another name, "[FILE FORMAT ERROR] The
     /// requested data is not able to be put as a PNG file." for a FLOAT image or

@@ -32,7 +32,7 @@ void Image::save(const char* fileName) { save(std::string(fileName ? fileName : 
 void Image::save(std::string fileName) {
     refuseOtherTypes(fileName);
     IMAGE_FORMATS::PNG_BRIDGE bridge;
-    bridge.save(File::decodePath(fileName), *this);
+    bridge.save(File::decodePathForSaving(fileName), *this);
 }
 
 } // namespace Stimulark

@@ -1,10 +1,10 @@
-#include "stimulark/file/File.hpp"
-#include "support/Scripted.hpp"
+#include "image/ImageTesting.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 namespace Stimulark::Testing {
 namespace {
@@ -107,6 +107,46 @@ TEST_F(Folders, UserFoldersAreThePlatformsAndWithoutThemInitialisationFails) {
     scripted().exePath = "/elsewhere/program";
     EXPECT_EQ(failureMessage(&File::initializeFolders), "Stimulark::File [] Failed to get user home path.");
     EXPECT_EQ(folder(RESOURCES), "/elsewhere/Resources/");
+}
+
+// A new account's home under the system's temporary folder: its configuration and documents folders are there,
+// the toolkit's folders in them not yet.
+struct NewAccount : Folders {
+    TempFolder home;
+    void SetUp() override {
+        Folders::SetUp();
+        std::filesystem::create_directory(home / ".config");
+        std::filesystem::create_directory(home / "Documents");
+        scripted().folders = UserFolders{home.root, home / ".config", home / "Documents"};
+        File::initializeFolders();
+    }
+};
+
+// A save through a user folder creates it, the experiment's subfolder included, but nothing above it, nothing the
+// rest of the name adds and nothing outside it; a load creates nothing.
+TEST_F(NewAccount, SavingThroughAUserFolderCreatesThatFolderOnly) {
+    using std::filesystem::exists;
+    Image picture(2, 2, RGB, BYTE), loaded;
+    EXPECT_EQ(failureMessage([&] { loaded.load("%USER_DOCUMENTS%shot.png"); }), notOpened);
+    EXPECT_FALSE(exists(home / "Documents/Stimulark"));
+    picture.save("%USER_DOCUMENTS%shot.png");
+    loaded.load(home / "Documents/Stimulark/shot.png");
+    EXPECT_EQ(imageLines(loaded), imageLines(picture));
+
+    File::experimentName() = "exp";
+    EXPECT_EQ(File::decodePathForSaving("%USER_SETTING%sub/x.csv"), home / ".config/Stimulark/exp/sub/x.csv");
+    EXPECT_TRUE(std::filesystem::is_directory(home / ".config/Stimulark/exp"));
+    EXPECT_FALSE(exists(home / ".config/Stimulark/exp/sub"));
+    File::experimentName() = "../../escaped";
+    File::decodePathForSaving("%USER_DOCUMENTS%x.csv");
+    File::experimentName() = std::string("a\0b", 3);
+    File::decodePathForSaving("%USER_DOCUMENTS%x.csv");
+    EXPECT_FALSE(exists(home / "escaped") || exists(home / "Documents/Stimulark/a"));
+
+    std::filesystem::remove_all(home / "Documents");
+    File::experimentName().clear();
+    EXPECT_EQ(failureMessage([&] { picture.save("%USER_DOCUMENTS%shot.png"); }), notOpened);
+    EXPECT_EQ(home.entries(), 1);
 }
 
 // The executable's folder ends at its last separator of either kind, kept as given.
