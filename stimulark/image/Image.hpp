@@ -135,8 +135,8 @@ public:
     void load(std::string fileName);
     /// Writes a BYTE image as a PNG file. The name must end in ".png", as for load,
     /// and may use the same folder placeholders (File::decodePathForSaving, which
-    /// creates a missing user folder). An existing file is replaced only
-    /// once the whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
+    /// creates a missing user folder). An existing file is replaced only once the
+    /// whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
     /// Throws "File Type Error" for another name, "[FILE FORMAT ERROR] The
     /// requested data is not able to be put as a PNG file." for a FLOAT image or
     /// one without bitmap, and "[FILE ACCESS ERROR] Failed to open the requested
