@@ -20,10 +20,17 @@ std::string& settingsBase() {
     return base;
 }
 
-// Replaces every occurrence of token in one pass, so that the time grows with the
-// text and a replacement holding the token is never scanned again.
-std::string replaceEvery(const std::string& text, std::string_view token, const std::string& replacement) {
+// Replaces every occurrence of token, scanning the text only, so that the time grows
+// with the text and a replacement holding the token is never scanned again. The
+// occurrences are counted first, so that the result is allocated once.
+std::string replaceEvery(std::string text, std::string_view token, const std::string& replacement) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + token.size()))
+        ++count;
+    if (count == 0)
+        return text;
     std::string result;
+    result.reserve(text.size() - count * token.size() + count * replacement.size());
     std::size_t from = 0;
     for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, from)) {
         result.append(text, from, at - from).append(replacement);
@@ -107,8 +114,8 @@ std::string File::decodePath(const std::string& name) {
     }
 
     if (result.find("%TIME_") != std::string::npos)
-        result = replaceEvery(result, "%TIME_", localTimeStamp());
-    return replaceEvery(result, "%EXPNAME_", experimentName());
+        result = replaceEvery(std::move(result), "%TIME_", localTimeStamp());
+    return replaceEvery(std::move(result), "%EXPNAME_", experimentName());
 }
 
 std::string File::decodePathForSaving(const std::string& name) {
