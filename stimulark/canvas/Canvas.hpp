@@ -120,15 +120,15 @@ public:
     /// from 1, the interval from the frame it replaced in ms with three decimals
     /// (empty for a frame never shown), the periods that frame was asked to stay, the
     /// periods dropped, and what both onsets were taken from. The path takes the file
-    /// placeholders (File::decodePath). An existing file is replaced only by a
-    /// complete one; a failure throws "Stimulark::File [FILE ACCESS ERROR] Failed to
-    /// open the requested file.".
+    /// placeholders (File::decodePathForSaving). An existing file is replaced only by
+    /// a complete one; a failure throws "Stimulark::File [FILE ACCESS ERROR] Failed
+    /// to open the requested file.".
     void saveFrameIntervals(const std::string& path) const;
     /// Writes a plot of the recorded frame intervals as a PNG file.
     ///
     /// The recorded intervals as a 1000 x 640 PNG plot: the intervals over the flips
     /// and their histogram, with lines at whole refresh periods. The path takes the
-    /// file placeholders; failures are those of a PNG save.
+    /// file placeholders as saveFrameIntervals does; failures are those of a PNG save.
     void plotFrameIntervals(const std::string& path) const;
     /// Clears a buffer to a colour.
     ///

@@ -88,11 +88,11 @@ void Canvas::capture(Image& image) {
 }
 
 void Canvas::saveFrameIntervals(const std::string& path) const {
-    writeFrameIntervalsCsv(File::decodePath(path), frameIntervalJudgements(), frameDuration);
+    writeFrameIntervalsCsv(File::decodePathForSaving(path), frameIntervalJudgements(), frameDuration);
 }
 
 void Canvas::plotFrameIntervals(const std::string& path) const {
-    plotFrameIntervalsPng(File::decodePath(path), frameIntervals(), frameDuration);
+    plotFrameIntervalsPng(File::decodePathForSaving(path), frameIntervals(), frameDuration);
 }
 
 } // namespace Stimulark

@@ -334,7 +334,8 @@ void writeFrameIntervalsCsv(const std::string& path, const std::vector<FrameJudg
                             double frameDurationMs) {
     checkFrameDuration(frameDurationMs);
     SafeFileWriter output;
-    bool written = output.open(path);
+    // A NUL would cut the name short where the system takes it.
+    bool written = path.find('\0') == std::string::npos && output.open(path);
     std::FILE* stream = output.stream();
     constexpr std::string_view header = "flip,interval_ms,frames,dropped,onset_source\n";
     written = written && std::fwrite(header.data(), 1, header.size(), stream) == header.size();
@@ -376,7 +377,7 @@ void plotFrameIntervalsPng(const std::string& path, const std::vector<double>& i
     drawIntervals(paint, digest, axis, intervalsMs.size(), frameDurationMs);
     drawHistogram(paint, digest, axis, frameDurationMs);
     drawLabels(paint, digest, axis, intervalsMs.size(), frameDurationMs);
-    IMAGE_FORMATS::PNG_BRIDGE().save(path.c_str(), paint.image);
+    IMAGE_FORMATS::PNG_BRIDGE().save(path, paint.image);
 }
 
 } // namespace Stimulark

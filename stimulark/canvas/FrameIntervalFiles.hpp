@@ -17,7 +17,7 @@ namespace Stimulark {
 // flip: its number from 1, the interval with three decimals (empty where it is not a
 // number: a frame never shown), the held frame's count, the periods dropped and the
 // onsets' source. Fails to open, write or replace the file with File's "FILE ACCESS
-// ERROR".
+// ERROR", and refuses a path holding a NUL with it before opening anything.
 void writeFrameIntervalsCsv(const std::string& path, const std::vector<FrameJudgement>& flips,
                             double frameDurationMs);
 

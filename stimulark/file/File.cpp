@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <string_view>
+#include <utility>
 
 namespace Stimulark {
 
@@ -19,14 +20,23 @@ std::string& settingsBase() {
     return base;
 }
 
-// Replaces every occurrence of token, scanning forward past each insertion, so a
-// replacement that itself holds the token cannot make the scan run forever.
-void replaceEvery(std::string& text, std::string_view token, const std::string& replacement) {
-    std::size_t at = text.find(token);
-    while (at != std::string::npos) {
-        text.replace(at, token.size(), replacement);
-        at = text.find(token, at + replacement.size());
+// Replaces every occurrence of token, scanning the text only, so that the time grows
+// with the text and a replacement holding the token is never scanned again. The
+// occurrences are counted first, so that the result is allocated once.
+std::string replaceEvery(std::string text, std::string_view token, const std::string& replacement) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + token.size()))
+        ++count;
+    if (count == 0)
+        return text;
+    std::string result;
+    result.reserve(text.size() - count * token.size() + count * replacement.size());
+    std::size_t from = 0;
+    for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, from)) {
+        result.append(text, from, at - from).append(replacement);
+        from = at + token.size();
     }
+    return result.append(text, from);
 }
 
 // The path with exactly one trailing "/".
@@ -34,6 +44,20 @@ std::string asFolder(std::string path) {
     while (!path.empty() && path.back() == '/')
         path.pop_back();
     return path + "/";
+}
+
+// Creates the levels of folder below base, which is left as it is. A level named
+// "." or ".." would lead out of it, so nothing is created from there on.
+void createFoldersBelow(const std::string& base, const std::string& folder) {
+    for (std::size_t start = base.size(); start < folder.size();) {
+        const std::size_t end = std::min(folder.find_first_of("/\\", start), folder.size());
+        const std::string_view level(folder.data() + start, end - start);
+        if (level == "." || level == "..")
+            return;
+        if (!level.empty() && !createFolder(folder.substr(0, end).c_str()))
+            return;
+        start = end + 1;
+    }
 }
 
 std::string localTimeStamp() {
@@ -90,9 +114,23 @@ std::string File::decodePath(const std::string& name) {
     }
 
     if (result.find("%TIME_") != std::string::npos)
-        replaceEvery(result, "%TIME_", localTimeStamp());
-    replaceEvery(result, "%EXPNAME_", experimentName());
-    return result;
+        result = replaceEvery(std::move(result), "%TIME_", localTimeStamp());
+    return replaceEvery(std::move(result), "%EXPNAME_", experimentName());
+}
+
+std::string File::decodePathForSaving(const std::string& name) {
+    std::string path = decodePath(name);
+    if (path.find('\0') != std::string::npos)
+        return path;
+    const auto& table = pathIds();
+    const std::pair<PathId, const std::string&> userFolders[] = {{USER_SETTING, settingsBase()},
+                                                                 {USER_DOCUMENTS, table[USER_DOCUMENTS_ROOT].path}};
+    for (const auto& [id, base] : userFolders) {
+        const std::string& folder = table[id].path;
+        if (!base.empty() && name.starts_with(table[id].id) && path.starts_with(folder))
+            createFoldersBelow(base, folder);
+    }
+    return path;
 }
 
 void File::initializeFolders() {

@@ -42,6 +42,13 @@ public:
     /// its folder, every `%TIME_` by the local time as YYYYMMDD_HHMMSS and every
     /// `%EXPNAME_` by experimentName(). The user folders are rebuilt first.
     static std::string decodePath(const std::string& name);
+    /// decodePath for a file about to be written. A name that begins with
+    /// `%USER_DOCUMENTS%` or `%USER_SETTING%` gets the folder it stands for created
+    /// where it is missing, the experiment's subfolder included; neither the
+    /// documents or configuration folder it lies in, nor a folder that the rest of
+    /// the name adds. Nothing is created for a path holding a NUL, which no file
+    /// can have.
+    static std::string decodePathForSaving(const std::string& name);
     /// Finds the six folders; refuses to go on when no home folder can be found.
     /// The executable's folder ends at the last "/" or backslash of its path. The
     /// user's folders are the platform's: on Linux the home folder is $HOME, else

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -80,14 +79,13 @@ void Image::allocate(int width_, int height_, PixelComponents components_, Pixel
     if (precision_ < BYTE || precision_ > FLOAT)
         refuse("FORMAT ERROR", "The specified precision is illegal");
 
-    // The size fields are 32-bit: every product is checked against that range
-    // before it is formed, so no size can wrap into a small allocation.
-    constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
+    // Every product is checked against the size fields' range before it is formed,
+    // so no size can wrap into a small allocation.
     const int componentBytes = bytesPerComponent[precision_];
     const int pixelBytes_ = componentsPerPixel[components_] * componentBytes;
     const std::int64_t unalignedLine = std::int64_t{width_} * pixelBytes_; // at most 16 x (2^31 - 1)
     const std::int64_t lineBytes_ = (unalignedLine + BITMAP_ALIGNMENT - 1) / BITMAP_ALIGNMENT * BITMAP_ALIGNMENT;
-    if (lineBytes_ > largest || lineBytes_ > largest / height_)
+    if (lineBytes_ > MAX_BITMAP_BYTES || lineBytes_ > MAX_BITMAP_BYTES / height_)
         refuse("Memory Error", "The requested image is too large.");
     const std::int64_t bitmapBytes_ = lineBytes_ * height_;
 

@@ -8,6 +8,7 @@
 #include "stimulark/geometry/Rectangle.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace Stimulark {
@@ -20,6 +21,8 @@ enum PixelPrecision : int { BYTE = 0, FLOAT = 1 };
 
 /// Bytes every bitmap row is padded to a multiple of, as OpenGL packs rows.
 inline constexpr int BITMAP_ALIGNMENT = 4;
+/// The most bytes a bitmap may take, row padding included: its sizes are ints.
+inline constexpr std::int64_t MAX_BITMAP_BYTES = std::numeric_limits<int>::max();
 
 /// The graphics platform's share of an image: its texture.
 class APIImageProperties {
@@ -139,20 +142,21 @@ public:
     /// Reads a PNG file into the image, releasing what it held; the result is BYTE
     /// GRAY, RGB or RGBA. The name takes the file placeholders (File::decodePath) and
     /// must end in ".png", in lower case, or it throws "File Type Error" ("Specified
-    /// image type is not supported."). A file that cannot be read throws
-    /// "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS ERROR] Failed to open the
-    /// requested file."; one that is no PNG, or too large, "[FILE FORMAT ERROR] The
-    /// requested file is not PNG.".
+    /// image type is not supported."). A file that cannot be read, or a name
+    /// holding a NUL, throws "Stimulark::IMAGE_FORMATS::PNG_BRIDGE [FILE ACCESS
+    /// ERROR] Failed to open the requested file."; one that is no PNG, or too large,
+    /// "[FILE FORMAT ERROR] The requested file is not PNG.".
     void load(const char* fileName);
     /// \copydoc load(const char*)
     void load(std::string fileName);
     /// Writes a BYTE image as a PNG file. The name must end in ".png", as for load,
-    /// and may use the same folder placeholders. An existing file is replaced only
-    /// once the whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
+    /// and may use the same folder placeholders (File::decodePathForSaving, which
+    /// creates a missing user folder). An existing file is replaced only once the
+    /// whole new picture is written (see IMAGE_FORMATS::PNG_BRIDGE::save).
     /// Throws "File Type Error" for another name, "[FILE FORMAT ERROR] The
     /// requested data is not able to be put as a PNG file." for a FLOAT image or
     /// one without bitmap, and "[FILE ACCESS ERROR] Failed to open the requested
-    /// file." when the file cannot be written.
+    /// file." when the file cannot be written or the name holds a NUL.
     void save(const char* fileName);
     /// \copydoc save(const char*)
     void save(std::string fileName);

@@ -24,7 +24,7 @@ void Image::load(std::string fileName) {
     release();
     refuseOtherTypes(fileName);
     IMAGE_FORMATS::PNG_BRIDGE bridge;
-    bridge.load(File::decodePath(fileName).c_str(), *this);
+    bridge.load(File::decodePath(fileName), *this);
 }
 
 void Image::save(const char* fileName) { save(std::string(fileName ? fileName : "")); }
@@ -32,7 +32,7 @@ void Image::save(const char* fileName) { save(std::string(fileName ? fileName : 
 void Image::save(std::string fileName) {
     refuseOtherTypes(fileName);
     IMAGE_FORMATS::PNG_BRIDGE bridge;
-    bridge.save(File::decodePath(fileName).c_str(), *this);
+    bridge.save(File::decodePathForSaving(fileName), *this);
 }
 
 } // namespace Stimulark

@@ -15,6 +15,10 @@ namespace Stimulark {
 // null, and a FIFO is refused at once rather than waited for.
 std::FILE* openRegularFile(const char* path, const char* mode);
 
+// Creates the folder at path, whose parent must exist, with the permissions a
+// new folder gets; true when a folder is there afterwards, new or not.
+bool createFolder(const char* path);
+
 // The length of the drive designator ("C:") that begins path, whose colon belongs
 // to the path; 0 where paths have no drives.
 std::size_t driveDesignatorLength(std::string_view path);

@@ -4,8 +4,10 @@
 
 #include "display_canvas.hpp"
 
+#include "image/ImageTesting.hpp"
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Fonts.hpp"
+#include "stimulark/file/File.hpp"
 #include "support/Injection.hpp"
 
 #include <algorithm>
@@ -225,6 +227,24 @@ TEST_F(CanvasTiming, InputWaitingWhenTheCanvasClosesIsKept) {
         EXPECT_NEAR((button.time - buttons[i]).milliseconds(), 0.0, 20.0) << "event " << i;
     }
     EXPECT_EQ(std::pair(Keyboard::lostEvents(), Mouse::lostEvents()), std::pair(0, 0));
+}
+
+// The frame-interval files take the file placeholders, and a save through %USER_DOCUMENTS% creates the toolkit's
+// folder there, which a new account lacks.
+TEST_F(CanvasTiming, FrameIntervalFilesAreSavedThroughTheUserFolders) {
+    const TempFolder documents;
+    std::string& root = File::pathIds()[File::USER_DOCUMENTS_ROOT].path;
+    const std::string previous = std::exchange(root, documents.root + "/");
+    canvas->recordFrameIntervals(true);
+    canvas->flip(1);
+    const std::string failures =
+        failureMessage([&] { canvas->saveFrameIntervals("%USER_DOCUMENTS%intervals.csv"); }) + ", " +
+        failureMessage([&] { canvas->plotFrameIntervals("%USER_DOCUMENTS%intervals.png"); });
+    root = previous;
+    File::refreshUserFolders();
+    EXPECT_EQ(failures, "no failure, no failure");
+    EXPECT_EQ(readBytes(documents / "Stimulark/intervals.csv").substr(0, 5), "flip,");
+    EXPECT_EQ(readBytes(documents / "Stimulark/intervals.png").substr(1, 3), "PNG");
 }
 
 // Capture holds exactly what was drawn, text and textures included, at the same coordinates, whatever the image

@@ -54,7 +54,8 @@ testing::AssertionResult evenlySpaced(const std::vector<int>& at, std::size_t li
     return testing::AssertionSuccess();
 }
 
-// Refused arguments and failed writes leave the old file as it was, with no temporary file beside it.
+// Refused arguments and failed writes leave the old file as it was, with no temporary file beside it. A name
+// holding a NUL, which the system would cut short, is refused before anything is opened.
 TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsJudgementAndRefusalsAndFailuresLeaveTheOldFile) {
     TempFolder folder;
     const std::string path = folder / "intervals.csv", header = "flip,interval_ms,frames,dropped,onset_source\n";
@@ -80,7 +81,8 @@ TEST(FrameIntervalFiles, CsvHoldsEveryFlipWithItsJudgementAndRefusalsAndFailures
     }
     const std::vector<double> intervals(2000, 16.7);
     const std::vector<FrameJudgement> flips(2000, one[0]);
-    for (const std::string& where : std::vector{folder / "missing/x.csv", folder.root}) {
+    const std::string nul = folder / std::string("x\0.csv", 6);
+    for (const std::string& where : std::vector{folder / "missing/x.csv", folder.root, nul}) {
         EXPECT_EQ(failureMessage([&] { writeFrameIntervalsCsv(where, flips, 16.7); }),
                   "Stimulark::File [FILE ACCESS ERROR] Failed to open the requested file.") << where;
         EXPECT_EQ(failureMessage([&] { plotFrameIntervalsPng(where, intervals, 16.7); }),

@@ -1,7 +1,10 @@
-#include "stimulark/file/File.hpp"
-#include "support/Scripted.hpp"
+#include "image/ImageTesting.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 namespace Stimulark::Testing {
 namespace {
@@ -67,6 +70,30 @@ TEST_F(Folders, TimeStampsAreTheLocalSecondOfTheCallAndTheExperimentNameIsNeverR
     EXPECT_EQ(folder(USER_SETTING), "/home/u/.config/Other/");
 }
 
+// Twice the name takes about twice the time. Each size is timed by its best run, the sizes taking turns so that a
+// busy spell of the machine slows both. A larger name decoded first lets the memory allocator keep blocks of these
+// sizes rather than map each anew, which would time the first touches of fresh memory instead of the decoding.
+TEST_F(Folders, DecodingTakesTimeInProportionToTheName) {
+    File::experimentName() = "run";
+    File::decodePath(std::string(16 << 20, 'a'));
+    for (const std::string token : {"%EXPNAME_", "%TIME_"}) {
+        std::string names[2];
+        for (std::size_t size = 0; size < 2; ++size)
+            while (names[size].size() < (size + 1) << 20)
+                names[size] += token;
+        double best[2] = {1e9, 1e9};
+        for (int run = 0; run < 8; ++run)
+            for (std::size_t size = 0; size < 2; ++size) {
+                const auto start = std::chrono::steady_clock::now();
+                File::decodePath(names[size]);
+                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+                best[size] = std::min(best[size], took.count());
+            }
+        std::printf("%s: 1 MB %.4f s, 2 MB %.4f s\n", token.c_str(), best[0], best[1]);
+        EXPECT_LT(best[1], 3 * best[0]) << token;
+    }
+}
+
 // The platform's folders get exactly one trailing "/"; none at all is refused after the application folders are set.
 TEST_F(Folders, UserFoldersAreThePlatformsAndWithoutThemInitialisationFails) {
     scripted().exePath = "/exp/a:b;c/program";
@@ -82,6 +109,46 @@ TEST_F(Folders, UserFoldersAreThePlatformsAndWithoutThemInitialisationFails) {
     scripted().exePath = "/elsewhere/program";
     EXPECT_EQ(failureMessage(&File::initializeFolders), "Stimulark::File [] Failed to get user home path.");
     EXPECT_EQ(folder(RESOURCES), "/elsewhere/Resources/");
+}
+
+// A new account's home under the system's temporary folder: its configuration and documents folders are there,
+// the toolkit's folders in them not yet.
+struct NewAccount : Folders {
+    TempFolder home;
+    void SetUp() override {
+        Folders::SetUp();
+        std::filesystem::create_directory(home / ".config");
+        std::filesystem::create_directory(home / "Documents");
+        scripted().folders = UserFolders{home.root, home / ".config", home / "Documents"};
+        File::initializeFolders();
+    }
+};
+
+// A save through a user folder creates it, the experiment's subfolder included, but nothing above it, nothing the
+// rest of the name adds and nothing outside it; a load creates nothing.
+TEST_F(NewAccount, SavingThroughAUserFolderCreatesThatFolderOnly) {
+    using std::filesystem::exists;
+    Image picture(2, 2, RGB, BYTE), loaded;
+    EXPECT_EQ(failureMessage([&] { loaded.load("%USER_DOCUMENTS%shot.png"); }), notOpened);
+    EXPECT_FALSE(exists(home / "Documents/Stimulark"));
+    picture.save("%USER_DOCUMENTS%shot.png");
+    loaded.load(home / "Documents/Stimulark/shot.png");
+    EXPECT_EQ(imageLines(loaded), imageLines(picture));
+
+    File::experimentName() = "exp";
+    EXPECT_EQ(File::decodePathForSaving("%USER_SETTING%sub/x.csv"), home / ".config/Stimulark/exp/sub/x.csv");
+    EXPECT_TRUE(std::filesystem::is_directory(home / ".config/Stimulark/exp"));
+    EXPECT_FALSE(exists(home / ".config/Stimulark/exp/sub"));
+    File::experimentName() = "../../escaped";
+    File::decodePathForSaving("%USER_DOCUMENTS%x.csv");
+    File::experimentName() = std::string("a\0b", 3);
+    File::decodePathForSaving("%USER_DOCUMENTS%x.csv");
+    EXPECT_FALSE(exists(home / "escaped") || exists(home / "Documents/Stimulark/a"));
+
+    std::filesystem::remove_all(home / "Documents");
+    File::experimentName().clear();
+    EXPECT_EQ(failureMessage([&] { picture.save("%USER_DOCUMENTS%shot.png"); }), notOpened);
+    EXPECT_EQ(home.entries(), 1);
 }
 
 // The executable's folder ends at its last separator of either kind, kept as given.

@@ -30,22 +30,38 @@ TEST(PngLoad, RefusesOtherNamesAndMissingForeignOrBrokenFiles) {
     EXPECT_EQ(failureMessage([] { Image().load(static_cast<const char*>(nullptr)); }), unsupported);
 }
 
+// A name ends at a NUL where the system takes it, so one holding a NUL is refused before anything is opened:
+// neither is the file named by what precedes it read nor one of that name written.
+TEST(PngFiles, NamesHoldingANulAreRefused) {
+    const AppFolder folder;
+    writeBytes(folder / "notes", grey5x2);
+    Image image(2, 2, RGB, BYTE);
+    EXPECT_EQ(failureMessage([&] { image.save(std::string("%APP%shot\0.png", 14)); }), notOpened);
+    EXPECT_EQ(failureMessage([&] { image.load(std::string("%APP%notes\0.png", 15)); }), notOpened);
+    EXPECT_FALSE(image.haveBitmap);
+    EXPECT_EQ(folder.entries(), 1);
+}
+
 // The limits count the decoded picture: a palette file decodes to RGBA. A 70-byte file may declare
-// 46340 x 46340 grey. Pictures that a program makes are not limited.
+// 46340 x 46340 grey. However far the limits are raised, a picture whose rows, padded to 4 bytes, would
+// take more than 2^31 - 1 bytes is refused from the header too. Pictures that a program makes are not limited.
 TEST(PngLoad, RefusesFilesOverTheReadLimits) {
     const auto saved = PNG_BRIDGE::readLimits, small = PNG_BRIDGE::ReadLimits{64, 64, 120};
+    const auto raised = PNG_BRIDGE::ReadLimits{UINT32_MAX, UINT32_MAX, UINT64_MAX};
     const std::tuple<PNG_BRIDGE::ReadLimits, png_uint_32, png_uint_32, int, bool> cases[] = {
         {saved, 16384, 1, GREY, true}, {saved, 16385, 1, GREY, false}, {saved, 1, 16385, GREY, false},
         {small, 10, 10, GREY, true}, {small, 10, 11, GREY, false}, {small, 65, 1, GREY, false},
         {small, 1, 65, GREY, false}, {small, 3, 10, PNG_COLOR_TYPE_RGB, true},
         {small, 3, 10, PNG_COLOR_TYPE_GRAY_ALPHA, true}, {small, 4, 8, PNG_COLOR_TYPE_PALETTE, false},
-        {saved, 46340, 46340, GREY, false}};
+        {saved, 46340, 46340, GREY, false}, {raised, 2147483647, 1, GREY, false},
+        {raised, 2147483645, 1, GREY, false}, {raised, 1, 536870912, GREY, false}};
     const AppFolder folder;
     for (const auto& [limits, width, height, type, loads] : cases) {
         SCOPED_TRACE(testing::Message() << width << " x " << height << " type " << type << " within " << limits.maxWidth
                                         << " x " << limits.maxHeight << ", " << limits.maxBytes << " bytes");
         const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
-        const std::string rows = width == 46340 ? noRows : pngRows(std::vector(height, Bytes(width * channels)));
+        const std::string rows =
+            std::uint64_t{width} * height > 1 << 24 ? noRows : pngRows(std::vector(height, Bytes(width * channels)));
         writeBytes(folder / "p.png", pngHeader(width, height, char(type)) +
                                          (type == PNG_COLOR_TYPE_PALETTE ? pngChunk("PLTE", "\1\2\3") : "") + rows);
         PNG_BRIDGE::readLimits = limits;

@@ -121,6 +121,12 @@ void PNG_BRIDGE::load(const char* path, Image& image) {
     close();
 }
 
+void PNG_BRIDGE::load(const std::string& path, Image& image) {
+    if (path.find('\0') != std::string::npos)
+        refuse("FILE ACCESS ERROR", NOT_OPENED);
+    load(path.c_str(), image);
+}
+
 void PNG_BRIDGE::loadStream(std::FILE* stream, Image& image) {
     if (!stream)
         refuse("FILE ACCESS ERROR", NOT_OPENED);
@@ -153,8 +159,9 @@ void PNG_BRIDGE::readData(png_structp png, png_bytep data, std::size_t length) {
         png_error(png, "Read Error");
 }
 
-// Everything the header declares is checked against the read limits before any
-// memory is taken for the picture.
+// Everything the header declares is checked against the read limits, and against
+// the largest bitmap an Image can have whatever the limits, before any memory is
+// taken for the picture.
 void PNG_BRIDGE::readHeader() {
     png_byte signature[SIGNATURE_BYTES];
     if (std::fread(signature, 1, SIGNATURE_BYTES, file) != SIGNATURE_BYTES)
@@ -186,8 +193,9 @@ void PNG_BRIDGE::readHeader() {
     const png_uint_32 height = png_get_image_height(pngStruct, infoStruct);
     const std::uint64_t unalignedLine = std::uint64_t{width} * CHANNELS[layoutFor(pngStruct, infoStruct)];
     const std::uint64_t lineBytes = (unalignedLine + BITMAP_ALIGNMENT - 1) / BITMAP_ALIGNMENT * BITMAP_ALIGNMENT;
+    const std::uint64_t maxBytes = std::min<std::uint64_t>(limits.maxBytes, MAX_BITMAP_BYTES);
     if (width == 0 || height == 0 || width > limits.maxWidth || height > limits.maxHeight ||
-        lineBytes > limits.maxBytes / height)
+        lineBytes > maxBytes / height)
         failReading();
     interlaced = png_get_interlace_type(pngStruct, infoStruct) != PNG_INTERLACE_NONE;
 }
@@ -205,7 +213,7 @@ void PNG_BRIDGE::readPixels(Image& image) {
         failReading();
 
     image.release();
-    // libpng limits both dimensions to 31 bits; allocate refuses what does not fit.
+    // libpng limits both dimensions to 31 bits, and readHeader the bitmap to what allocate takes.
     image.allocate(static_cast<int>(width), static_cast<int>(height), layout, BYTE);
     takeImageInfo(image);
     if (png_get_rowbytes(pngStruct, infoStruct) > static_cast<std::size_t>(lineBytes)) {

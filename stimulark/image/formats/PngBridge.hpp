@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace Stimulark::IMAGE_FORMATS {
 
@@ -29,8 +30,9 @@ struct PngReadLimits {
 /// converted by libpng to 8-bit GRAY, RGB or RGBA. Writes 8-bit BYTE images.
 /// libpng's own error and warning output is kept.
 ///
-/// Reading takes only regular files. A file whose picture exceeds readLimits is
-/// refused from its header, before any memory is taken for the picture;
+/// Reading takes only regular files. A file whose picture exceeds readLimits, or
+/// MAX_BITMAP_BYTES however high they are set, is refused from its header, before
+/// any memory is taken for the picture;
 /// compressed data after the last row is read only up to a few kilobytes and
 /// otherwise ignored, as libpng ignores it.
 ///
@@ -59,6 +61,13 @@ public:
     void load(const char* path, Image& image) override;
     /// Writes a BYTE image to path, as it is written (no placeholders).
     void save(const char* path, Image& image) override;
+    /** @{ */
+    /// load and save for a path in a string. One holding a NUL, which no file's name
+    /// has and the system would cut short, is refused before anything is opened with
+    /// "[FILE ACCESS ERROR] Failed to open the requested file.".
+    void load(const std::string& path, Image& image);
+    void save(const std::string& path, Image& image);
+    /** @} */
     /// The reading of load on a stream that is already open; the bridge closes it.
     void loadStream(std::FILE* stream, Image& image);
 

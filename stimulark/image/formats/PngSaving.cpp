@@ -48,6 +48,12 @@ void PNG_BRIDGE::save(const char* path, Image& image) {
     }
 }
 
+void PNG_BRIDGE::save(const std::string& path, Image& image) {
+    if (path.find('\0') != std::string::npos)
+        refuse("FILE ACCESS ERROR", NOT_OPENED);
+    save(path.c_str(), image);
+}
+
 void PNG_BRIDGE::writeHeader() {
     writing = true;
     pngStruct = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace Stimulark {
@@ -36,6 +37,13 @@ std::FILE* openRegularFile(const char* path, const char* mode) {
     if (!file)
         ::close(descriptor);
     return file;
+}
+
+bool createFolder(const char* path) {
+    if (::mkdir(path, 0777) == 0)
+        return true;
+    struct stat status {};
+    return errno == EEXIST && ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 std::size_t driveDesignatorLength(std::string_view) { return 0; }

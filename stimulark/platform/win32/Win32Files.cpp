@@ -1,6 +1,9 @@
 #include "stimulark/platform/FileServices.hpp"
 
+#include <direct.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 namespace Stimulark {
 
@@ -18,6 +21,13 @@ std::FILE* openRegularFile(const char* path, const char* mode) {
         return nullptr;
     }
     return file;
+}
+
+bool createFolder(const char* path) {
+    if (_mkdir(path) == 0)
+        return true;
+    struct _stat64 status {};
+    return errno == EEXIST && _stat64(path, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFDIR;
 }
 
 std::size_t driveDesignatorLength(std::string_view path) {
