@@ -2,8 +2,11 @@
 
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Fonts.hpp"
+#include "stimulark/draw/ShaderPath.hpp"
 
 #include <GL/gl.h>
+
+#include <utility>
 
 namespace Stimulark {
 
@@ -122,6 +125,11 @@ void Canvas::close() {
         }
     nextOpen_ = nullptr;
     const bool hadPlatformPart = api != nullptr;
+    if (shaderPath_ != nullptr) {
+        // Its names mean something in this canvas's context only.
+        api->makeContextCurrent();
+        delete std::exchange(shaderPath_, nullptr);
+    }
     if (api != nullptr) {
         api->close();
         delete api;

@@ -6,8 +6,10 @@
 #include "stimulark/canvas/Drawable.hpp"
 #include "stimulark/canvas/FrameTiming.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/geometry/Point.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,7 @@ namespace Stimulark {
 
 class APICanvasProperties;
 class Image;
+class ShaderPath;
 
 /** @{ */
 /// Buffer selectors of Canvas::clear.
@@ -165,6 +168,41 @@ public:
     /// The font has the 128 ASCII codes; any other byte shows as the dot of a control
     /// code. A null text draws nothing.
     int drawText(const char* text, double x, double y, Color color, int alignment, double maxWidth);
+    /** \name Shapes
+     * Drawn on the shader path, which needs OpenGL 3.3: on an older context they throw
+     * "Stimulark::Canvas [API ERROR] OpenGL 3.3 is needed for this drawing; the display
+     * offers <GL_VERSION>.". Coordinates are canvas pixels naming pixel centres, as a
+     * Rectangle's do: pixel (i, j) spans i ± 0.5, so fillOval of the rectangle (0, 0)-(9,
+     * 9) is a disc of diameter 10 centred at (4.5, 4.5). The program's GL model-view
+     * matrix applies (without the canvas's own 0.375 offset). Edges are anti-aliased by
+     * the part of each pixel that the shape covers; colours blend by their alpha. A
+     * width, pen or diameter below 0, and any coordinate that is not a finite number,
+     * throw "Stimulark::Canvas [ARGUMENT ERROR] <argument> is out of range.".
+     */
+    ///@{
+    /// A straight line `lineWidth` pixels wide, with butt ends exactly at its end points.
+    void drawLine(double x1, double y1, double x2, double y2, double lineWidth, Color color);
+    /// A connected line through the points, joined by mitres up to 4 × `lineWidth` long,
+    /// else bevels; its two ends are butt.
+    void drawLines(std::span<const Point> points, double lineWidth, Color color);
+    /// The rectangle's outline, the pen inside its bounds.
+    void frameRect(const Rectangle& rect, double penWidth, Color color);
+    /// The oval filling the bounds.
+    void fillOval(const Rectangle& bounds, Color color);
+    /// The oval's outline (a ring), the pen inside the bounds.
+    void frameOval(const Rectangle& bounds, double penWidth, Color color);
+    /// A wedge of the oval from `startAngle` over `arcAngle` degrees, clockwise from
+    /// 12 o'clock as seen on the screen; a negative `arcAngle` runs anticlockwise.
+    void fillArc(const Rectangle& bounds, double startAngle, double arcAngle, Color color);
+    /// The polygon through the points, convex or not; where its outline crosses
+    /// itself, by the even-odd rule.
+    void fillPolygon(std::span<const Point> points, Color color);
+    /// Round dots, all of one diameter and colour, in one draw.
+    void drawDots(std::span<const Point> centres, double diameter, Color color);
+    /// Round dots, each of its own diameter and colour, in one draw.
+    void drawDots(std::span<const Dot> dots);
+    ///@}
+
     /// Writes digits in the seven-segment font of the frame overlay.
     ///
     /// Text in the seven-segment font, 12-pixel cells: forward with the first glyph
@@ -206,8 +244,13 @@ private:
     Clock flipFrame(int frames, bool programFlip);
     [[noreturn]] static void refuseWithoutWindow();
 
+    // The shader path of this canvas's context, made on first use; its context is made
+    // current if another canvas's is.
+    ShaderPath& shaderPath();
+
     APICanvasProperties* api = nullptr;
     Canvas* nextOpen_ = nullptr;
+    ShaderPath* shaderPath_ = nullptr;
 };
 
 } // namespace Stimulark

@@ -29,7 +29,7 @@ unsigned glyphCode(char c) {
     return code < 128 ? code : 0;
 }
 
-void drawLine(const char* text, std::size_t begin, std::size_t end, double x, double y) {
+void drawGlyphRun(const char* text, std::size_t begin, std::size_t end, double x, double y) {
     glRasterPos2d(x, y);
     for (std::size_t i = begin; i < end; ++i)
         glCallList(DisplayLists::bitmapFont + glyphCode(text[i]));
@@ -76,7 +76,7 @@ int Canvas::drawText(const char* text, double x, double y, Color color, int alig
     long long lineWidth = 0;
     for (;;) {
         if (lineWidth > breakWidth || text[i] == '\r' || text[i] == '\n') {
-            drawLine(text, lineStart, i, x - lineWidth * factor, y + (lines - 1) * textLinePitch);
+            drawGlyphRun(text, lineStart, i, x - lineWidth * factor, y + (lines - 1) * textLinePitch);
             lineWidth = 0;
             ++lines;
             if (text[i] == '\r')
@@ -90,7 +90,7 @@ int Canvas::drawText(const char* text, double x, double y, Color color, int alig
         lineWidth += glyphWidths[glyphCode(text[i])] + 1;
         ++i;
     }
-    drawLine(text, lineStart, i, x - lineWidth * factor, y + (lines - 1) * textLinePitch);
+    drawGlyphRun(text, lineStart, i, x - lineWidth * factor, y + (lines - 1) * textLinePitch);
 
     glPopAttrib();
     glPopMatrix();

@@ -1,0 +1,161 @@
+#include "stimulark/draw/ShaderPath.hpp"
+
+#include "stimulark/draw/ShapeShaders.hpp"
+#include "stimulark/gl/Gl.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace Stimulark {
+
+namespace {
+
+constexpr float corners[] = {0.0F, 0.0F, 1.0F, 0.0F, 0.0F, 1.0F, 1.0F, 1.0F};
+constexpr int shapeFloats = 12;
+
+void instanced(GLuint index, int size, int stride, int offset) {
+    glEnableVertexAttribArray(index);
+    glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride * static_cast<int>(sizeof(float)),
+                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(offset) * sizeof(float)));
+    glVertexAttribDivisor(index, 1);
+}
+
+void cornerAttribute(GLuint cornerBuffer) {
+    glBindBuffer(GL_ARRAY_BUFFER, cornerBuffer);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+}
+
+std::array<double, 16> multiply(const std::array<double, 16>& a, const std::array<double, 16>& b) {
+    std::array<double, 16> c{};
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k)
+                c[column * 4 + row] += a[k * 4 + row] * b[column * 4 + k];
+    return c;
+}
+
+} // namespace
+
+ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
+    Gl::requireVersion33();
+    const Gl::StateGuard guard;
+    shapeProgram_ = Gl::buildProgram(ShapeShaders::shapeVertex, ShapeShaders::shapeFragment);
+    maskProgram_ = Gl::buildProgram(ShapeShaders::maskVertex, ShapeShaders::maskFragment);
+    compositeProgram_ = Gl::buildProgram(ShapeShaders::plainVertex, ShapeShaders::compositeFragment);
+    shapeTransform_ = glGetUniformLocation(shapeProgram_, "transform");
+    maskWindow_ = glGetUniformLocation(maskProgram_, "window");
+    maskPass_ = glGetUniformLocation(maskProgram_, "pass");
+    compositeWindow_ = glGetUniformLocation(compositeProgram_, "window");
+    compositeColour_ = glGetUniformLocation(compositeProgram_, "colour");
+    compositeFill_ = glGetUniformLocation(compositeProgram_, "fill");
+    compositeMask_ = glGetUniformLocation(compositeProgram_, "mask");
+
+    glGenBuffers(1, &cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, cornerBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    glGenBuffers(1, &instanceBuffer_);
+    glGenBuffers(1, &plainBuffer_);
+
+    glGenVertexArrays(1, &shapeArray_);
+    glBindVertexArray(shapeArray_);
+    cornerAttribute(cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    for (GLuint i = 0; i < 3; ++i)
+        instanced(i + 1, 4, shapeFloats, static_cast<int>(i) * 4);
+
+    glGenVertexArrays(1, &maskArray_);
+    glBindVertexArray(maskArray_);
+    cornerAttribute(cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    for (GLuint i = 0; i < 5; ++i)
+        instanced(i + 1, 4, ShaderPath::maskFloats, static_cast<int>(i) * 4);
+
+    glGenVertexArrays(1, &plainArray_);
+    glBindVertexArray(plainArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, plainBuffer_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+
+    // The coverage of lines and polygons, one byte a pixel, with a stencil for the
+    // polygons' inside.
+    glGenTextures(1, &maskTexture_);
+    glBindTexture(GL_TEXTURE_2D, maskTexture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, width_, height_, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
+    glGenRenderbuffers(1, &maskStencil_);
+    glBindRenderbuffer(GL_RENDERBUFFER, maskStencil_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glGenFramebuffers(1, &maskFramebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, maskFramebuffer_);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, maskTexture_, 0);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, maskStencil_);
+    glClearColor(0.0F, 0.0F, 0.0F, 0.0F);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+ShaderPath::~ShaderPath() {
+    glDeleteFramebuffers(1, &maskFramebuffer_);
+    glDeleteRenderbuffers(1, &maskStencil_);
+    glDeleteTextures(1, &maskTexture_);
+    const GLuint arrays[] = {shapeArray_, maskArray_, plainArray_};
+    glDeleteVertexArrays(3, arrays);
+    const GLuint buffers[] = {cornerBuffer_, instanceBuffer_, plainBuffer_};
+    glDeleteBuffers(3, buffers);
+    glDeleteProgram(shapeProgram_);
+    glDeleteProgram(maskProgram_);
+    glDeleteProgram(compositeProgram_);
+}
+
+// The canvas's matrices place pixel centres a 0.375 offset into their pixels; the
+// shader path wants them at the centres, half a pixel in.
+ShaderPath::Placement ShaderPath::placement() const {
+    std::array<double, 16> projection{}, modelview{};
+    glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+    std::array<double, 16> centre{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.125, 0.125, 0, 1};
+    return {multiply(projection, multiply(centre, modelview)), static_cast<double>(width_),
+            static_cast<double>(height_)};
+}
+
+Point ShaderPath::Placement::toWindow(Point p) const {
+    const auto& m = matrix;
+    const double x = m[0] * p.x + m[4] * p.y + m[12], y = m[1] * p.x + m[5] * p.y + m[13],
+                 w = m[3] * p.x + m[7] * p.y + m[15];
+    return {(x / w + 1.0) * 0.5 * width, (y / w + 1.0) * 0.5 * height};
+}
+
+void ShaderPath::uploadInstances(const void* data, std::size_t bytes) {
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    if (bytes > instanceCapacity_) {
+        instanceCapacity_ = std::max(bytes, 2 * instanceCapacity_);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(instanceCapacity_), nullptr, GL_STREAM_DRAW);
+    } else {
+        // A fresh store, so that the driver need not wait for the last draw from the old one.
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(instanceCapacity_), nullptr, GL_STREAM_DRAW);
+    }
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+}
+
+void ShaderPath::drawShapes(std::span<const ShapeInstance> shapes) {
+    if (shapes.empty())
+        return;
+    const Gl::StateGuard guard;
+    const Placement place = placement();
+    std::array<float, 16> transform{};
+    std::copy(place.matrix.begin(), place.matrix.end(), transform.begin());
+    glUseProgram(shapeProgram_);
+    glUniformMatrix4fv(shapeTransform_, 1, GL_FALSE, transform.data());
+    glBindVertexArray(shapeArray_);
+    uploadInstances(shapes.data(), shapes.size_bytes());
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(shapes.size()));
+}
+
+} // namespace Stimulark

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "stimulark/color/Color.hpp"
+#include "stimulark/draw/Outline.hpp"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace Stimulark {
+
+// One shape for the instanced shape program: its bounds (edges, not pixel centres),
+// its parameters and its colour.
+struct ShapeInstance {
+    enum Kind { fillRect, frameRect, fillOval, frameOval, fillArc };
+    float left, top, right, bottom;
+    float pen, start, sweep, kind;
+    float r, g, b, a;
+};
+
+// A canvas's shader-path drawing: its programs, buffers and coverage mask, made in its
+// rendering context on first use and deleted with it. The GL state the fixed-function
+// drawing relies on is as it was after every call.
+class ShaderPath {
+public:
+    static constexpr int maskFloats = 20; // a mask instance: its box and four edges
+    ShaderPath(int width, int height);
+    ~ShaderPath();
+    ShaderPath(const ShaderPath&) = delete;
+    ShaderPath& operator=(const ShaderPath&) = delete;
+
+    // Analytic shapes in canvas coordinates, through the program's GL matrix, in one draw.
+    void drawShapes(std::span<const ShapeInstance> shapes);
+    // The union of convex pieces (lines and their joins), in canvas coordinates.
+    void fillPieces(std::span<const Piece> pieces, Color color);
+    // A polygon by the even-odd rule, its edges anti-aliased by distance.
+    void fillPolygon(std::span<const Point> points, Color color);
+
+private:
+    // From canvas coordinates to window pixels (from the bottom left), as the program's
+    // GL matrices place them.
+    struct Placement {
+        std::array<double, 16> matrix{}; // column-major, to clip space
+        double width = 0.0, height = 0.0;
+        Point toWindow(Point p) const;
+    };
+    Placement placement() const;
+    void uploadInstances(const void* data, std::size_t bytes);
+    void uploadPlain(const float* data, std::size_t bytes);
+    // Readies the mask over a box of the window (clipped to it); false when nothing of
+    // it is on the window.
+    bool beginMask(float left, float bottom, float right, float top);
+    // The mask's box as two triangles.
+    void drawBox();
+    void compositeMask(Color color, unsigned target);
+
+    int width_, height_;
+    unsigned shapeProgram_ = 0, maskProgram_ = 0, compositeProgram_ = 0;
+    int shapeTransform_ = -1, maskWindow_ = -1, maskPass_ = -1, compositeWindow_ = -1, compositeColour_ = -1,
+        compositeFill_ = -1, compositeMask_ = -1;
+    unsigned cornerBuffer_ = 0, instanceBuffer_ = 0, plainBuffer_ = 0;
+    std::size_t instanceCapacity_ = 0, plainCapacity_ = 0;
+    unsigned shapeArray_ = 0, maskArray_ = 0, plainArray_ = 0;
+    unsigned maskFramebuffer_ = 0, maskTexture_ = 0, maskStencil_ = 0;
+    int maskBox_[4] = {}; // the scissor box of the mask in use
+    std::vector<float> staging_, windowPoints_;
+};
+
+} // namespace Stimulark
