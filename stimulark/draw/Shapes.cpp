@@ -43,16 +43,14 @@ ShapeInstance shape(const Rectangle& r, ShapeInstance::Kind kind, Color c, doubl
             static_cast<float>(c.b), static_cast<float>(c.a)};
 }
 
-ShapeInstance dot(double x, double y, double diameter, Color c) {
-    const auto radius = static_cast<float>(diameter / 2.0);
-    return {static_cast<float>(x) - radius, static_cast<float>(y) - radius, static_cast<float>(x) + radius,
-            static_cast<float>(y) + radius, 0.0F, 0.0F, 0.0F, static_cast<float>(ShapeInstance::fillOval),
+DotInstance dot(double x, double y, double diameter, Color c) {
+    return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(diameter), 0.0F,
             static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b), static_cast<float>(c.a)};
 }
 
 // Reused from call to call, so that drawing allocates nothing once warm.
 std::vector<Piece> pieces;
-std::vector<ShapeInstance> instances;
+std::vector<DotInstance> dotInstances;
 
 } // namespace
 
@@ -123,10 +121,10 @@ void Canvas::drawDots(std::span<const Point> centres, double diameter, Color col
     checkPoints(centres);
     checkSize(diameter, "the diameter");
     ShaderPath& path = shaderPath();
-    instances.clear();
+    dotInstances.clear();
     for (const Point& p : centres)
-        instances.push_back(dot(p.x, p.y, diameter, color));
-    path.drawShapes(instances);
+        dotInstances.push_back(dot(p.x, p.y, diameter, color));
+    path.drawDots(dotInstances);
 }
 
 void Canvas::drawDots(std::span<const Dot> dots) {
@@ -135,10 +133,10 @@ void Canvas::drawDots(std::span<const Dot> dots) {
         checkSize(d.diameter, "a dot's diameter");
     }
     ShaderPath& path = shaderPath();
-    instances.clear();
+    dotInstances.clear();
     for (const Dot& d : dots)
-        instances.push_back(dot(d.x, d.y, d.diameter, d.color));
-    path.drawShapes(instances);
+        dotInstances.push_back(dot(d.x, d.y, d.diameter, d.color));
+    path.drawDots(dotInstances);
 }
 
 } // namespace Stimulark
