@@ -39,6 +39,21 @@ pkg_config_build() { # pkg-config folder, output
         "$work/consumer/consumer.cpp" "$2" || fail "g++ with pkg-config failed"
 }
 
+# Each installed header compiles on its own (none includes a header left behind)
+# and without a warning under a user's strict flags, included as a program
+# includes it: with -I, as pkg-config gives the folder, so its warnings show.
+check_headers() { # include folder
+    local include=$1 header name cxx
+    for header in $(cd "$include" && find stimulark -name '*.hpp' | sort); do
+        name=${header//\//_}
+        printf '#include "%s"\n' "$header" >"$work/$name.cpp"
+        for cxx in g++ clang++; do
+            "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Werror \
+                -I"$include" "$work/$name.cpp" || fail "$header does not compile alone without warnings ($cxx)"
+        done
+    done
+}
+
 pc_folder() { dirname "$(find "$1" -name stimulark.pc | head -1)"; }
 
 # Only what a program needs is installed: no backend, platform or test-support
@@ -57,10 +72,7 @@ case $mode in
 find-package)
     cmake --install "$build" --prefix "$work/prefix" >/dev/null
     check_installed "$work/prefix"
-    # Each installed header compiles on its own: none includes a header left behind.
-    for header in $(find "$work/prefix/include" -name '*.hpp'); do
-        g++ -std=c++20 -fsyntax-only -I"$work/prefix/include" "$header" || fail "$header does not compile alone"
-    done
+    check_headers "$work/prefix/include"
     cmake_build "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix"
     check_run "$work/build/consumer"
     ;;
