@@ -8,6 +8,8 @@
 #   deb            cpack -G DEB, unpacked with dpkg -x, then both ways above; the
 #                  package's dependencies must be exactly the packages that hold
 #                  the libraries its pkg-config file links
+#   recipe         the README's commands for installing and for the package
+#                  configure only the libraries
 set -euo pipefail
 mode=$1 source=$(realpath "$2") build=$(realpath "$3") version=$4
 work=$(mktemp -d /tmp/stimulark-install.XXXXXX)
@@ -114,6 +116,26 @@ deb)
     [[ $declared == "$needed" ]] ||
         fail "the package depends on [$(echo $declared)] but its libraries need [$(echo $needed)]"
     echo "depends: $(echo $declared)"
+    ;;
+recipe)
+    # The README's install and package commands configure only what they install:
+    # with the suite, the benchmarks and the demo the build takes twice as long.
+    for folder in build-install build-deb; do
+        line=$(grep -m1 -E "^cmake -S \. -B $folder " "$source/README.md") ||
+            fail "README.md shows no \"cmake -S . -B $folder\" command"
+        read -ra words <<<"$line"
+        configure=()
+        for word in "${words[@]}"; do
+            [[ $word == "$folder" ]] && word=$work/$folder
+            configure+=("$word")
+        done
+        (cd "$source" && "${configure[@]}") >"$work/$folder.log" 2>&1 ||
+            { cat "$work/$folder.log"; fail "the README's \"$line\" failed"; }
+        extra=$(cmake --build "$work/$folder" --target help | sed -n 's/^\.\.\. \([^ ]*\).*/\1/p' |
+            grep -vxE 'all|clean|depend|edit_cache|rebuild_cache|install(/local|/strip)?|list_install_components|package(_source)?|docs|stimulark|stimulark_main' || true)
+        [[ -z $extra ]] || fail "the README's $folder commands also build: $(echo $extra)"
+        echo "$folder: only the libraries"
+    done
     ;;
 *) fail "unknown mode $mode" ;;
 esac
