@@ -181,6 +181,24 @@ windows)
         { cat "$work/build.log"; fail "configuring the Windows program failed"; }
     cmake --build "$work/build" -j2 >>"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build failed"; }
 
+    # windows.h declares Rectangle, BYTE and FLOAT at global scope, and MinGW's
+    # GL/gl.h includes it: the README's programs compile beside either header,
+    # included before the toolkit's or after it.
+    for program in "$work/consumer/consumer.cpp" "$source"/examples/*.cpp; do
+        for header in windows.h GL/gl.h; do
+            for order in before after; do
+                {
+                    if [[ $order == after ]]; then echo '#include "stimulark/stimulark.hpp"'; fi
+                    echo "#include <$header>"
+                    echo "#include \"$program\""
+                } >"$work/order.cpp"
+                "$mingw" -std=c++20 -fsyntax-only -I"$work/prefix/include" "$work/order.cpp" ||
+                    fail "$(basename "$program") does not compile with <$header> included $order the toolkit's header"
+            done
+        done
+    done
+    echo "the consumer and examples/*.cpp compile with <windows.h> or <GL/gl.h> before or after the toolkit"
+
     # A prefix of its own, made in some 20 s.
     export WINEPREFIX=$work/wineprefix WINEDEBUG=-all STIMULARK_NOTIFICATIONS=stderr
     trap '"$wine_dir/wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
