@@ -151,7 +151,7 @@ deb)
     ;;
 recipe)
     # The README's install and package commands configure only what they install:
-    # with the suite, the benchmarks and the demo the build takes twice as long.
+    # the suite, the benchmarks and the demo would make the build four times as long.
     for folder in build-install build-deb; do
         readme_configure "$folder"
         check_only_libraries "$work/$folder"
