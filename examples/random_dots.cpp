@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+// Rectangle, BYTE and FLOAT are windows.h's names too, KeyCode and Drawable
+// X11's: written in full, they stay unambiguous beside those headers.
 using namespace Stimulark;
 
 void applicationMain() {
@@ -45,8 +47,8 @@ void applicationMain() {
         }
         canvas.clear(Color::black, BACK_BUFFER);
         canvas.drawDots(centres, 4.0, Color::white);
-        canvas.frameOval(Rectangle(12.0, 12.0).centerAt(cx, cy), 1.5, Color::gray);
-        canvas.fillOval(Rectangle(6.0, 6.0).centerAt(cx, cy), Color::red);
+        canvas.frameOval(Stimulark::Rectangle(12.0, 12.0).centerAt(cx, cy), 1.5, Color::gray);
+        canvas.fillOval(Stimulark::Rectangle(6.0, 6.0).centerAt(cx, cy), Color::red);
         canvas.flip(1);
     }
 }
