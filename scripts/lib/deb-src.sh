@@ -99,3 +99,41 @@ deb_src_fetch() {
     done
     rm -rf "$work"
 }
+
+# deb_src_fetch_upstream DEST FOLDER SOURCE VERSION
+# For a source whose Debian part the archive lists but does not serve: downloads
+# its upstream tarball alone, checks it against the SHA-256 that apt's index
+# gives, and unpacks it, without Debian's changes, into DEST/FOLDER. Sets
+# deb_src_fetched as deb_src_fetch does. Only for a source with a single upstream
+# tarball.
+deb_src_fetch_upstream() {
+    local dest=$1 folder=$2 source=$3 version=$4 work tarball want
+    deb_src_fetched=""
+    mkdir -p "$dest"
+    work=$(mktemp -d "$dest/.fetch.XXXXXX")
+    # Fails for the missing part, after fetching what is served.
+    (cd "$work" && apt-get source -qq --download-only --only-source "$source=$version") >"$work/log" 2>&1 || true
+    tarball=$(find "$work" -maxdepth 1 -name "${source}_$(deb_src_upstream "$version").orig.tar.*" ! -name '*.asc' |
+        head -1)
+    if [[ -z $tarball ]]; then
+        echo "$deb_src_who: $source $version: not even its upstream tarball is served: $(tail -1 "$work/log")" >&2
+        rm -rf "$work"
+        return 0
+    fi
+    want=$(apt-cache showsrc --only-source "$source" 2>/dev/null | awk -v version="$version" -v file="${tarball##*/}" '
+        /^Version: / { current = ($2 == version) }
+        /^Checksums-Sha256:/ { sums = current; next }
+        /^[^ ]/ { sums = 0 }
+        sums && $3 == file { print $1; exit }')
+    [[ -n $want && $(sha256sum "$tarball" | cut -d' ' -f1) == "$want" ]] ||
+        { rm -rf "$work"; deb_src_fail "$source $version: ${tarball##*/} does not match the archive's checksum"; }
+    mkdir "$work/unpacked"
+    tar -xf "$tarball" -C "$work/unpacked" --strip-components=1 ||
+        { rm -rf "$work"; deb_src_fail "could not unpack ${tarball##*/}"; }
+    rm -rf "${dest:?}/$folder"
+    mv "$work/unpacked" "$dest/$folder"
+    rm -rf "$work"
+    echo "$deb_src_who: $source $version, its upstream part only, in $dest/$folder"
+    # shellcheck disable=SC2034 # read by the caller
+    deb_src_fetched=$version
+}
