@@ -1,6 +1,7 @@
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/core/Exception.hpp"
+#include "stimulark/draw/Arguments.hpp"
 #include "stimulark/draw/ShaderPath.hpp"
 
 #include <cmath>
@@ -13,10 +14,7 @@ namespace {
 
 constexpr double degrees = 3.14159265358979323846 / 180.0;
 
-void check(bool inRange, const char* argument) {
-    if (!inRange)
-        throw Exception(typeid(Canvas), "ARGUMENT ERROR", (std::string(argument) + " is out of range.").c_str());
-}
+void check(bool inRange, const char* argument) { checkArgument(typeid(Canvas), inRange, argument); }
 
 void checkFinite(double value, const char* argument) { check(std::isfinite(value), argument); }
 
@@ -54,11 +52,15 @@ std::vector<DotInstance> dotInstances;
 
 } // namespace
 
-ShaderPath& Canvas::shaderPath() {
+void Canvas::useContext() {
     if (!hasWindow)
-        throw Exception(typeid(Canvas), "NO CANVAS", "There is no open canvas to draw on.");
+        refuseWithoutWindow();
     if (APICanvasProperties::currentSerial != api->serial)
         api->makeContextCurrent();
+}
+
+ShaderPath& Canvas::shaderPath() {
+    useContext();
     if (shaderPath_ == nullptr)
         shaderPath_ = new ShaderPath(width, height);
     return *shaderPath_;
