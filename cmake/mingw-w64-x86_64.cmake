@@ -2,9 +2,10 @@
 #
 #   cmake -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 #
-# scripts/setup-windows installs the compiler and Wine and builds libpng, dSFMT
-# and GoogleTest for Windows into .deps/mingw64, which is searched after the
-# MinGW root (zlib comes from Debian's libz-mingw-w64-dev).
+# scripts/setup-windows installs the compiler and Wine and builds libpng, dSFMT,
+# GoogleTest, libepoxy, FreeType, HarfBuzz and FriBidi for Windows into
+# .deps/mingw64, which is searched after the MinGW root (zlib comes from
+# Debian's libz-mingw-w64-dev).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -28,6 +29,11 @@ if(DEFINED ENV{CMAKE_PREFIX_PATH})
   string(REPLACE ":" ";" STIMULARK_ENV_PREFIXES "$ENV{CMAKE_PREFIX_PATH}")
   list(APPEND CMAKE_FIND_ROOT_PATH ${STIMULARK_ENV_PREFIXES})
 endif()
+
+# pkg-config reads the Windows libraries' files only: those of the prefix
+# (libepoxy, FreeType, HarfBuzz, FriBidi, built static) and the MinGW root's,
+# never the Linux system's.
+set(ENV{PKG_CONFIG_LIBDIR} "${STIMULARK_MINGW_PREFIX}/lib/pkgconfig:/usr/${STIMULARK_MINGW_TRIPLET}/lib/pkgconfig")
 
 # Each .exe runs alone: libstdc++, libgcc and winpthread are linked in rather
 # than shipped as DLLs beside it.

@@ -11,6 +11,10 @@
 
 namespace Stimulark {
 
+// Tells libepoxy that a context became current on this thread, so that the GL
+// functions it hands out are that context's driver's (Win32Epoxy.cpp).
+void contextMadeCurrent();
+
 struct Win32WindowRecord {
     HWND window = nullptr;
     HDC deviceContext = nullptr; // the class's own, kept for the window's life

@@ -122,7 +122,10 @@ bool Win32Platform::makeCurrent(WindowHandle window, ContextHandle context) {
     if (context == 0)
         return wglMakeCurrent(nullptr, nullptr) != FALSE;
     HDC deviceContext = state_->deviceContext(window);
-    return deviceContext && wglMakeCurrent(deviceContext, reinterpret_cast<HGLRC>(context)) != FALSE;
+    if (!deviceContext || !wglMakeCurrent(deviceContext, reinterpret_cast<HGLRC>(context)))
+        return false;
+    contextMadeCurrent();
+    return true;
 }
 
 void Win32Platform::deleteContext(ContextHandle context) {
