@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <numeric>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -220,20 +221,24 @@ TEST_F(Shapes, LeaveTheCanvasAsTheyFoundItAndRefuseWhatTheyCannotDraw) {
     EXPECT_EQ(failureMessage([&] { canvas->drawDots({&badDot, 1}); }), outOfRange + "a dot's diameter is out of range.");
 }
 
-// Run in a fresh process whose GL context says 2.1: the shapes refuse, naming what the display offers.
-[[noreturn]] void drawOnAnOldContext() {
-    ::setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
+// On a context that says 2.1 the shapes refuse, naming what the display offers, and the fixed-function drawing
+// still works. The test canvas.old_context runs this with MESA_GL_VERSION_OVERRIDE=2.1: Mesa takes the
+// variable from the environment the process started with, which under Wine is the Linux side's and out of the
+// Windows side's reach.
+TEST(ShapesOnAnOldContext, AreRefusedByName) {
+    const char* override = std::getenv("MESA_GL_VERSION_OVERRIDE");
+    if (!override || std::string(override) != "2.1")
+        GTEST_SKIP() << "run by the test canvas.old_context, with MESA_GL_VERSION_OVERRIDE=2.1";
     Clock::initializeFrequency();
     Canvas canvas(0);
-    std::fputs(failureMessage([&] { canvas.fillOval(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white); }).c_str(), stderr);
-    canvas.fillRect(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white); // what the fixed-function drawing does still works
-    std::exit(0);
-}
-
-TEST(ShapesDeathTest, AContextBelowOpenGl33IsRefusedByName) {
-    EXPECT_EXIT(drawOnAnOldContext(), testing::ExitedWithCode(0),
-                "^Stimulark::Canvas \\[API ERROR\\] OpenGL 3.3 is needed for this drawing; the display offers 2\\.1 "
-                "Mesa [0-9.]+\\.$");
+    const std::string refusal =
+        failureMessage([&] { canvas.fillOval(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white); });
+    EXPECT_TRUE(std::regex_match(refusal, std::regex(R"(Stimulark::Canvas \[API ERROR\] OpenGL 3\.3 is needed for )"
+                                                     R"(this drawing; the display offers 2\.1 Mesa [0-9.]+\.)")))
+        << refusal;
+    canvas.clear(Color::black, BACK_BUFFER);
+    canvas.fillRect(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white);
+    EXPECT_EQ(pixelAt(4, 4), white);
 }
 
 } // namespace
