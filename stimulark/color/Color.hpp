@@ -18,12 +18,12 @@ public:
     /// Opaque black.
     constexpr Color() { store(0.0, 0.0, 0.0, 1.0); }
     /// The components as given, brought into range.
-    constexpr Color(double r, double g, double b, double a) { store(r, g, b, a); }
-    /// Opaque grey: `gray` for red, green and blue.
-    constexpr explicit Color(double gray) { store(gray, gray, gray, 1.0); }
+    constexpr Color(double red_, double green_, double blue_, double alpha) { store(red_, green_, blue_, alpha); }
+    /// Opaque grey: `level` for red, green and blue.
+    constexpr explicit Color(double level) { store(level, level, level, 1.0); }
 
     /// Stores the components through setter.
-    void set(double r, double g, double b, double a) { setter(*this, r, g, b, a); }
+    void set(double red_, double green_, double blue_, double alpha) { setter(*this, red_, green_, blue_, alpha); }
 
     /// Clamps into range, or throws "STRICT MATCH FAILED" while strictMatch is on.
     /// Components are stored one at a time, in the order r, g, b, a. NaN counts as

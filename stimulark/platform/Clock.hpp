@@ -18,8 +18,8 @@ class Clock {
 public:
     /// Reads the counter now.
     Clock();
-    /// A reading or span of `ticks` counter ticks.
-    constexpr explicit Clock(std::int64_t ticks) : ticks(ticks) {}
+    /// A reading or span of `count` counter ticks.
+    constexpr explicit Clock(std::int64_t count) : ticks(count) {}
 
     /// Reads the counter again.
     void update();
