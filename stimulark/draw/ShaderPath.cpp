@@ -1,6 +1,8 @@
 #include "stimulark/draw/ShaderPath.hpp"
 
+#include "stimulark/draw/GlyphAtlas.hpp"
 #include "stimulark/draw/ShapeShaders.hpp"
+#include "stimulark/draw/TextShaders.hpp"
 #include "stimulark/gl/Gl.hpp"
 
 #include <algorithm>
@@ -99,6 +101,9 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
 }
 
 ShaderPath::~ShaderPath() {
+    atlas_.reset();
+    glDeleteVertexArrays(1, &textArray_);
+    glDeleteProgram(textProgram_);
     glDeleteFramebuffers(1, &maskFramebuffer_);
     glDeleteRenderbuffers(1, &maskStencil_);
     glDeleteTextures(1, &maskTexture_);
@@ -156,6 +161,48 @@ void ShaderPath::drawShapes(std::span<const ShapeInstance> shapes) {
     glBlendEquation(GL_FUNC_ADD);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(shapes.size()));
+}
+
+GlyphAtlas& ShaderPath::glyphAtlas() {
+    if (atlas_)
+        return *atlas_;
+    const Gl::StateGuard guard;
+    textProgram_ = Gl::buildProgram(TextShaders::glyphVertex, TextShaders::glyphFragment);
+    textTransform_ = glGetUniformLocation(textProgram_, "transform");
+    textOrigin_ = glGetUniformLocation(textProgram_, "origin");
+    textColour_ = glGetUniformLocation(textProgram_, "colour");
+    textGlyphs_ = glGetUniformLocation(textProgram_, "glyphs");
+    glGenVertexArrays(1, &textArray_);
+    glBindVertexArray(textArray_);
+    cornerAttribute(cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    instanced(1, 4, glyphFloats, 0);
+    instanced(2, 2, glyphFloats, 4);
+    atlas_ = std::make_unique<GlyphAtlas>();
+    return *atlas_;
+}
+
+void ShaderPath::drawGlyphs(std::span<const float> quads, double originX, double originY, Color color) {
+    if (quads.empty())
+        return;
+    GlyphAtlas& atlas = glyphAtlas();
+    const Gl::StateGuard guard;
+    const Placement place = placement();
+    std::array<float, 16> transform{};
+    std::copy(place.matrix.begin(), place.matrix.end(), transform.begin());
+    glUseProgram(textProgram_);
+    glUniformMatrix4fv(textTransform_, 1, GL_FALSE, transform.data());
+    glUniform2f(textOrigin_, static_cast<float>(originX), static_cast<float>(originY));
+    glUniform4f(textColour_, static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
+                static_cast<float>(color.a));
+    glUniform1i(textGlyphs_, 0);
+    glBindTexture(GL_TEXTURE_2D, atlas.texture());
+    glBindVertexArray(textArray_);
+    uploadInstances(quads.data(), quads.size_bytes());
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(quads.size() / glyphFloats));
 }
 
 } // namespace Stimulark

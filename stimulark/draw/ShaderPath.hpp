@@ -5,10 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace Stimulark {
+
+class GlyphAtlas;
 
 // One shape for the instanced shape program: its bounds (edges, not pixel centres),
 // its parameters and its colour.
@@ -25,6 +28,9 @@ struct ShapeInstance {
 class ShaderPath {
 public:
     static constexpr int maskFloats = 20; // a mask instance: its box and four edges
+    // A glyph quad: the left, top, width and height of its pixels (whole pixels from the
+    // text's origin) and the texel of its top-left pixel in the glyph atlas.
+    static constexpr int glyphFloats = 6;
     ShaderPath(int width, int height);
     ~ShaderPath();
     ShaderPath(const ShaderPath&) = delete;
@@ -36,6 +42,11 @@ public:
     void fillPieces(std::span<const Piece> pieces, Color color);
     // A polygon by the even-odd rule, its edges anti-aliased by distance.
     void fillPolygon(std::span<const Point> points, Color color);
+    // The glyph texture of this context, with the text program, made on first use.
+    GlyphAtlas& glyphAtlas();
+    // Glyph quads from the atlas (glyphFloats each) at the origin, through the program's
+    // GL matrix, in one draw: the colour blended by its alpha times the glyphs' coverage.
+    void drawGlyphs(std::span<const float> quads, double originX, double originY, Color color);
 
 private:
     // From canvas coordinates to window pixels (from the bottom left), as the program's
@@ -56,7 +67,10 @@ private:
     void compositeMask(Color color, unsigned target);
 
     int width_, height_;
-    unsigned shapeProgram_ = 0, maskProgram_ = 0, compositeProgram_ = 0;
+    unsigned shapeProgram_ = 0, maskProgram_ = 0, compositeProgram_ = 0, textProgram_ = 0;
+    int textTransform_ = -1, textOrigin_ = -1, textColour_ = -1, textGlyphs_ = -1;
+    unsigned textArray_ = 0;
+    std::unique_ptr<GlyphAtlas> atlas_;
     int shapeTransform_ = -1, maskWindow_ = -1, maskPass_ = -1, compositeWindow_ = -1, compositeColour_ = -1,
         compositeFill_ = -1, compositeMask_ = -1;
     unsigned cornerBuffer_ = 0, instanceBuffer_ = 0, plainBuffer_ = 0;
