@@ -68,13 +68,22 @@ void Layouter::layOutParagraph(std::size_t begin, std::size_t end, std::int64_t 
     FriBidiCharType* types = types_.data() + begin;
     FriBidiLevel* levels = levels_.data() + begin;
     fribidi_get_bidi_types(text_.data() + begin, length, types);
-    fribidi_get_bracket_types(text_.data() + begin, length, types, brackets_.data() + begin);
-    // FRIBIDI_PAR_ON: the first strong character decides, else left to right.
-    FriBidiParType direction = FRIBIDI_PAR_ON;
-    if (fribidi_get_par_embedding_levels_ex(types, brackets_.data() + begin, length, &direction, levels) == 0) {
+    // Without right-to-left letters, Arabic digits, embeddings or isolates every level is
+    // 0, as FriBidi would find; it is asked only for other paragraphs, since it allocates
+    // its runs afresh on every call. FRIBIDI_PAR_ON lets the first strong character decide.
+    FriBidiParType direction = FRIBIDI_PAR_LTR;
+    std::fill(levels, levels + length, FriBidiLevel{0});
+    if (std::any_of(types, types + length, [](FriBidiCharType type) {
+            return FRIBIDI_IS_RTL(type) || FRIBIDI_IS_ARABIC(type) || FRIBIDI_IS_EXPLICIT(type) ||
+                   FRIBIDI_IS_ISOLATE(type);
+        })) {
+        fribidi_get_bracket_types(text_.data() + begin, length, types, brackets_.data() + begin);
+        direction = FRIBIDI_PAR_ON;
         // It fails only when memory runs out; then the paragraph stays in logical order.
-        std::fill(levels, levels + length, FriBidiLevel{0});
-        direction = FRIBIDI_PAR_LTR;
+        if (fribidi_get_par_embedding_levels_ex(types, brackets_.data() + begin, length, &direction, levels) == 0) {
+            std::fill(levels, levels + length, FriBidiLevel{0});
+            direction = FRIBIDI_PAR_LTR;
+        }
     }
     shapeRuns(begin, end);
     breakLines(begin, end, maxWidth);
