@@ -154,6 +154,16 @@ TEST_F(Text, RightToLeftRunsAndParagraphsReadRightToLeft) {
         << "the leftmost ink is the full stop";
 }
 
+// Inside a Latin paragraph, an embedding or an isolate that runs right to left puts the exclamation mark that
+// opens it at its right end, after the Latin letters, which keep their order; an override turns letters round.
+TEST_F(Text, EmbeddingsIsolatesAndOverridesReorderLatinText) {
+    const PixelBlock moved = drawnPixels(font, "ab cd! gh");
+    EXPECT_NE(drawnPixels(font, "ab !cd gh"), moved);
+    EXPECT_EQ(drawnPixels(font, "ab \u202B!cd\u202C gh"), moved) << "embedding";
+    EXPECT_EQ(drawnPixels(font, "ab \u2067!cd\u2069 gh"), moved) << "isolate";
+    EXPECT_EQ(drawnPixels(font, "ab \u202Ecd ef\u202C gh"), drawnPixels(font, "ab fe dc gh")) << "override";
+}
+
 // Ki: the vowel sign i stands left of its consonant, so ka is drawn right of where it stands alone, where a
 // shaping that kept the logical order would leave it; wrapped as narrowly as can be, three kis make three lines,
 // not six.
