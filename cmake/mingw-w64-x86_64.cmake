@@ -20,6 +20,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Those modes put every search path under the roots, so a prefix of one's own
+# (an installed Windows toolkit, -DCMAKE_PREFIX_PATH=...) would be looked for as
+# /usr/x86_64-w64-mingw32/<prefix>; as a root itself, it is searched as given.
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
+if(DEFINED ENV{CMAKE_PREFIX_PATH})
+  string(REPLACE ":" ";" STIMULARK_ENV_PREFIXES "$ENV{CMAKE_PREFIX_PATH}")
+  list(APPEND CMAKE_FIND_ROOT_PATH ${STIMULARK_ENV_PREFIXES})
+endif()
 
 # Each .exe runs alone: libstdc++, libgcc and winpthread are linked in rather
 # than shipped as DLLs beside it.

@@ -1,12 +1,14 @@
 #include "stimulark/stimulark.hpp"
 
+// Rectangle, BYTE and FLOAT are windows.h's names too, KeyCode and Drawable
+// X11's: written in full, they stay unambiguous beside those headers.
 using namespace Stimulark;
 
 // The toolkit's entry calls this after start-up; a failure that escapes it is
 // shown as a notification.
 void applicationMain() {
     Canvas canvas(0);
-    Rectangle square(100.0, 100.0); // 100 x 100 pixels
+    Stimulark::Rectangle square(100.0, 100.0); // 100 x 100 pixels
     square.centerAt(canvas.getCenterX(), canvas.getCenterY());
 
     while (!Keyboard::query(KEY_ESCAPE, PUSHED)) {

@@ -8,21 +8,23 @@
 #include <cmath>
 #include <cstdio>
 
+// Rectangle, BYTE and FLOAT are windows.h's names too, KeyCode and Drawable
+// X11's: written in full, they stay unambiguous beside those headers.
 using namespace Stimulark;
 
 void applicationMain() {
     Canvas canvas(0);
     canvas.measureRefreshRate(); // the display's real period, where it has a retrace
     const double x = canvas.getCenterX(), y = canvas.getCenterY();
-    Rectangle square(100.0, 100.0);
+    Stimulark::Rectangle square(100.0, 100.0);
     square.centerAt(x, y);
     const int fixationFrames = static_cast<int>(std::lround(500.0 / canvas.frameDuration));
 
     std::printf("trial,key,reaction_ms,onset_source\n");
     for (int trial = 1; trial <= 5; ++trial) {
         canvas.clear(Color::black, BACK_BUFFER);
-        canvas.fillRect(Rectangle(21.0, 3.0).centerAt(x, y), Color::white);
-        canvas.fillRect(Rectangle(3.0, 21.0).centerAt(x, y), Color::white);
+        canvas.fillRect(Stimulark::Rectangle(21.0, 3.0).centerAt(x, y), Color::white);
+        canvas.fillRect(Stimulark::Rectangle(3.0, 21.0).centerAt(x, y), Color::white);
         canvas.flip(fixationFrames); // the next frame comes fixationFrames periods later
 
         canvas.clear(Color::black, BACK_BUFFER);

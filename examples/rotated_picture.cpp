@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+// Rectangle, BYTE and FLOAT are windows.h's names too, KeyCode and Drawable
+// X11's: written in full, they stay unambiguous beside those headers.
 using namespace Stimulark;
 
 void applicationMain() {

@@ -2,7 +2,10 @@
 
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Fonts.hpp"
+#include "stimulark/draw/ClipCounter.hpp"
+#include "stimulark/draw/FloatBuffer.hpp"
 #include "stimulark/draw/ShaderPath.hpp"
+#include "stimulark/draw/StimulusPath.hpp"
 
 #include <GL/gl.h>
 
@@ -125,11 +128,16 @@ void Canvas::close() {
         }
     nextOpen_ = nullptr;
     const bool hadPlatformPart = api != nullptr;
-    if (shaderPath_ != nullptr) {
-        // Its names mean something in this canvas's context only.
+    if (shaderPath_ != nullptr || stimulusPath_ != nullptr || floatBuffer_ != nullptr || clipCounter_ != nullptr) {
+        // Their names mean something in this canvas's context only.
         api->makeContextCurrent();
         delete std::exchange(shaderPath_, nullptr);
+        delete std::exchange(stimulusPath_, nullptr);
+        delete std::exchange(floatBuffer_, nullptr);
+        delete std::exchange(clipCounter_, nullptr);
     }
+    floatOn_ = false;
+    clippedPixels_ = 0;
     if (api != nullptr) {
         api->close();
         delete api;

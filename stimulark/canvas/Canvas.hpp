@@ -6,6 +6,7 @@
 #include "stimulark/canvas/Drawable.hpp"
 #include "stimulark/canvas/FrameTiming.hpp"
 #include "stimulark/color/Color.hpp"
+#include "stimulark/draw/Stimuli.hpp"
 #include "stimulark/geometry/Point.hpp"
 #include "stimulark/geometry/Rectangle.hpp"
 
@@ -16,9 +17,12 @@
 namespace Stimulark {
 
 class APICanvasProperties;
+class ClipCounter;
+class FloatBuffer;
 class Font;
 class Image;
 class ShaderPath;
+class StimulusPath;
 
 /** @{ */
 /// Buffer selectors of Canvas::clear.
@@ -228,6 +232,75 @@ public:
     void drawDots(std::span<const Dot> dots);
     ///@}
 
+    /** \name Gratings, Gabor patches and noise
+     * Computed per pixel on the shader path (OpenGL 3.3, refused as the shapes are) and
+     * placed in canvas pixels: the GL model-view matrix does not apply. Each channel of
+     * a pixel is the mean's channel times (1 + deviation), drawn opaquely (the mean's
+     * alpha is not used) and rounded to the nearest of the display's levels. A channel
+     * outside 0..1 is clipped, and clippedPixels counts it. A size or sigma not above 0,
+     * a pixel size below 1, an unknown noise kind, a mean outside 0..1, and any number
+     * that is not finite or beyond a billion, throw "Stimulark::Canvas [ARGUMENT ERROR]
+     * <argument> is out of range.", before anything is drawn.
+     */
+    ///@{
+    /// Gabor patches, in one draw. Patch pixel (i, j) with dx = i - x and dy = j - y
+    /// (y down) and the orientation θ has x′ = dx cos θ + dy sin θ and y′ = -dx sin θ +
+    /// dy cos θ, and the deviation contrast · sin(2π f x′ + phase) · exp(-(x′² +
+    /// aspect² y′²) / (2σ²)). Patches are drawn in order, a later square covering an
+    /// earlier one; into the float buffer (setFloatBuffer) each adds mean × deviation to
+    /// what is there instead, so that overlapping patches sum (clear to the mean first).
+    void drawGabors(std::span<const Gabor> patches, Color mean);
+    /// A sine grating filling the area's pixels: the deviation c · sin(2π f x′ + phase),
+    /// with x′ as for Gabor patches, measured from the area's centre. With a positive
+    /// aperture radius R and edge e, c is the contrast up to R - e from the centre, the
+    /// contrast × ½(1 + cos(π(r - R + e)/e)) from there to R, and 0 beyond R.
+    void drawGrating(const Grating& grating, Color mean);
+    /// White noise in square cells of `pixelSize` pixels, counted from the area's
+    /// top-left pixel (the last ones may be cut by the area's edge). Cell (u, v) takes
+    /// the 32-bit hash h = mix(v ^ mix(u ^ mix(seed))), mix being the lowbias32 mixer
+    /// (x ^= x >> 16; x *= 0x7feb352d; x ^= x >> 15; x *= 0x846ca68b; x ^= x >> 16), and
+    /// the same value in every channel:
+    /// - NOISE_UNIFORM: mean × (1 + contrast (2U - 1)), U = (h's top 24 bits + 0.5) / 2²⁴;
+    /// - NOISE_BINARY: mean × (1 + contrast) where h's top bit is set, else mean × (1 -
+    ///   contrast);
+    /// - NOISE_GAUSSIAN: mean × (1 + contrast z), z = sqrt(-2 ln U₁) cos(2π U₂) with U₁ and
+    ///   U₂ = (h's upper and lower 16 bits + 0.5) / 2¹⁶: the standard deviation is
+    ///   contrast × mean.
+    ///
+    /// The same seed gives the same cells on every driver and in every run, uniform and
+    /// binary noise level for level, Gaussian noise within one level (drivers' logarithms
+    /// and cosines differ); Image::fillNoise computes them on the CPU. A fresh seed each
+    /// frame costs no upload.
+    void drawNoise(const Rectangle& area, int pixelSize, int kind, double contrast, Color mean, unsigned seed);
+    /// The pixels drawn out of range in the frame that flip showed last: the fragments
+    /// of drawGabors, drawGrating and drawNoise with a channel clipped in the 8-bit buffer
+    /// or, while the float buffer is on, every pixel clipped at its conversion. 0 before
+    /// the first flip.
+    long long clippedPixels() const { return clippedPixels_; }
+    /// Pixels per degree of visual angle at the screen's centre: the canvas's width over
+    /// the screen's, times the 2 d tan(0.5°) centimetres that one degree spans there.
+    /// Refuses a width or distance that is not a positive number ("ARGUMENT ERROR").
+    double pixelsPerDegree(const ViewingGeometry& geometry) const;
+    /// Draws into a 32-bit float buffer of the canvas's size while on, so that Gabor
+    /// patches add exactly and values stay finer than the display's levels.
+    ///
+    /// Everything the canvas draws goes there; flip converts it to the display's levels
+    /// as its first step, before the overlays and glFinish, rounding to the nearest (or
+    /// dithering, setDither), and counts the pixels clipped (clippedPixels). capture
+    /// reads it converted; clear(FRONT_BUFFER) still clears the displayed buffer, and the
+    /// auxiliary-buffer upload of textures and measureRefreshRate's frames use the
+    /// window's own buffers. Turning it on takes in the frame drawn so far, and turning
+    /// it off converts it back. A program's own GL that selects buffers (glDrawBuffer,
+    /// glReadPixels) meets the float buffer's framebuffer while it is on. The display
+    /// must offer OpenGL 3.3 and float buffers, or this throws "API ERROR"; without a
+    /// window, "NO CANVAS".
+    void setFloatBuffer(bool on);
+    /// Spreads the float buffer's rounding by an 8 × 8 ordered (Bayer) dither, so that a
+    /// large area's mean level is finer than the display's steps; off by default, no
+    /// effect without the float buffer.
+    void setDither(bool on) { dither_ = on; }
+    ///@}
+
     /// Writes digits in the seven-segment font of the frame overlay.
     ///
     /// Text in the seven-segment font, 12-pixel cells: forward with the first glyph
@@ -269,13 +342,23 @@ private:
     Clock flipFrame(int frames, bool programFlip);
     [[noreturn]] static void refuseWithoutWindow();
 
-    // The shader path of this canvas's context, made on first use; its context is made
-    // current if another canvas's is.
+    // Refuses to draw without a window; makes this canvas's context current if another
+    // canvas's is.
+    void useContext();
+    // The shader path and the stimulus path of this canvas's context, made on first use.
     ShaderPath& shaderPath();
+    StimulusPath& stimulusPath();
+    ClipCounter& clipCounter();
 
     APICanvasProperties* api = nullptr;
     Canvas* nextOpen_ = nullptr;
     ShaderPath* shaderPath_ = nullptr;
+    StimulusPath* stimulusPath_ = nullptr;
+    FloatBuffer* floatBuffer_ = nullptr;
+    ClipCounter* clipCounter_ = nullptr;
+    bool floatOn_ = false;
+    bool dither_ = false;
+    long long clippedPixels_ = 0;
 };
 
 } // namespace Stimulark

@@ -4,6 +4,8 @@
 #include "stimulark/canvas/FrameDisplay.hpp"
 #include "stimulark/canvas/FrameIntervalFiles.hpp"
 #include "stimulark/core/Exception.hpp"
+#include "stimulark/draw/FloatBuffer.hpp"
+#include "stimulark/gl/WindowBuffers.hpp"
 #include "stimulark/file/File.hpp"
 #include "stimulark/image/Image.hpp"
 
@@ -50,12 +52,15 @@ double Canvas::measureRefreshRate(int flips) {
                 host.setSwapInterval(window, interval);
         }
     } restore{host, api->window, previous, changed};
-    // Each swap shows a frame cleared in the clear colour.
+    // Each swap shows a frame cleared in the clear colour, in the window's own buffers.
     class BlankFrames final : public FrameDisplay {
     public:
         BlankFrames(Canvas& canvas, Platform& host) : canvas_(canvas), display_(host, canvas.api->window) {}
         void swap() override {
-            canvas_.clear(canvas_.clearColor, BACK_BUFFER);
+            const Color& c = canvas_.clearColor;
+            glClearColor(static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b),
+                         static_cast<float>(c.a));
+            glClear(GL_COLOR_BUFFER_BIT);
             display_.swap();
         }
         int swapInterval() override { return display_.swapInterval(); }
@@ -70,7 +75,14 @@ double Canvas::measureRefreshRate(int flips) {
         Canvas& canvas_;
         PlatformDisplay display_;
     } blankFrames(*this, host);
-    return measureRefresh(flips, blankFrames);
+    double rate = 0.0;
+    {
+        const Gl::WindowBuffers window;
+        glDrawBuffer(GL_BACK);
+        rate = measureRefresh(flips, blankFrames);
+    }
+    clear(clearColor, BACK_BUFFER);
+    return rate;
 }
 
 void Canvas::capture(Image& image) {
@@ -78,6 +90,9 @@ void Canvas::capture(Image& image) {
         refuseWithoutWindow();
     image.release();
     image.set(width, height, RGB, BYTE);
+    // What flip would show: the float buffer converted as flip converts it.
+    if (floatOn_)
+        floatBuffer_->convert(dither_, nullptr);
     // The image's rows are bottom-up and 4-byte aligned, exactly as GL packs them.
     glPixelStorei(GL_PACK_ALIGNMENT, BITMAP_ALIGNMENT);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
@@ -85,6 +100,8 @@ void Canvas::capture(Image& image) {
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.byteBitmap);
+    if (floatOn_)
+        floatBuffer_->bind();
 }
 
 void Canvas::saveFrameIntervals(const std::string& path) const {

@@ -5,6 +5,9 @@
 #include "stimulark/canvas/FrameDisplay.hpp"
 #include "stimulark/canvas/VariableMonitor.hpp"
 #include "stimulark/core/Exception.hpp"
+#include "stimulark/draw/ClipCounter.hpp"
+#include "stimulark/draw/FloatBuffer.hpp"
+#include "stimulark/gl/WindowBuffers.hpp"
 #include "stimulark/platform/Keyboard.hpp"
 
 #include <GL/gl.h>
@@ -20,11 +23,24 @@ Clock Canvas::flip(int frames) {
 }
 
 Clock Canvas::flipFrame(int frames, bool programFlip) {
+    // The float buffer's conversion comes first, so that its cost falls before the wait
+    // for the frame's turn; the overlays then go onto the converted frame.
+    if (floatOn_)
+        floatBuffer_->convert(dither_, &clipCounter());
+    struct DrawIntoFloat {
+        const Canvas& canvas;
+        ~DrawIntoFloat() {
+            if (canvas.floatOn_)
+                canvas.floatBuffer_->bind();
+        }
+    } drawIntoFloat{*this};
     drawVariableMonitor();
     if (showFrameOverlay)
         drawFrameOverlay();
     drawCursorCross();
     glFinish();
+    // The counts are in once glFinish has returned.
+    clippedPixels_ = clipCounter_ != nullptr ? clipCounter_->take() : 0;
     // Input that nobody reads during a long run of flips would pile up in the window
     // system's queues.
     platform().drainEvents();
@@ -66,12 +82,20 @@ void Canvas::drawFrameOverlay() {
 void Canvas::clear(Color color, int buffer) {
     glClearColor(static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
                  static_cast<float>(color.a));
-    // Selector 1 names no buffer of its own; it clears the back buffer.
-    if (buffer == 1 || buffer == BACK_BUFFER || buffer == FRONT_BUFFER) {
-        glDrawBuffer(buffer == FRONT_BUFFER ? GL_FRONT : GL_BACK);
+    if (buffer == FRONT_BUFFER) {
+        // The displayed buffer, even while drawing goes into the float buffer.
+        const Gl::WindowBuffers window;
+        glDrawBuffer(GL_FRONT);
         glClear(GL_COLOR_BUFFER_BIT);
+        glDrawBuffer(GL_BACK);
+        return;
     }
-    glDrawBuffer(GL_BACK);
+    // A framebuffer of the toolkit's own draws to its one buffer; there is no GL_BACK to name.
+    if (!floatOn_)
+        glDrawBuffer(GL_BACK);
+    // Selector 1 names no buffer of its own; it clears the back buffer.
+    if (buffer == 1 || buffer == BACK_BUFFER)
+        glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void Canvas::clear(int buffer) { clear(clearColor, buffer); }

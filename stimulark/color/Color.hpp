@@ -18,12 +18,16 @@ public:
     /// Opaque black.
     constexpr Color() { store(0.0, 0.0, 0.0, 1.0); }
     /// The components as given, brought into range.
-    constexpr Color(double red_, double green_, double blue_, double alpha) { store(red_, green_, blue_, alpha); }
+    constexpr Color(double redValue, double greenValue, double blueValue, double alphaValue) {
+        store(redValue, greenValue, blueValue, alphaValue);
+    }
     /// Opaque grey: `level` for red, green and blue.
     constexpr explicit Color(double level) { store(level, level, level, 1.0); }
 
     /// Stores the components through setter.
-    void set(double red_, double green_, double blue_, double alpha) { setter(*this, red_, green_, blue_, alpha); }
+    void set(double redValue, double greenValue, double blueValue, double alphaValue) {
+        setter(*this, redValue, greenValue, blueValue, alphaValue);
+    }
 
     /// Clamps into range, or throws "STRICT MATCH FAILED" while strictMatch is on.
     /// Components are stored one at a time, in the order r, g, b, a. NaN counts as

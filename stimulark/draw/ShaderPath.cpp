@@ -44,9 +44,13 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
     Gl::requireVersion33();
     const Gl::StateGuard guard;
     shapeProgram_ = Gl::buildProgram(ShapeShaders::shapeVertex, ShapeShaders::shapeFragment);
+    dotProgram_ = Gl::buildProgram(ShapeShaders::dotVertex, ShapeShaders::dotFragment);
+    dotTransform_ = glGetUniformLocation(dotProgram_, "transform");
+    dotPixelHalf_ = glGetUniformLocation(dotProgram_, "pixelHalf");
     maskProgram_ = Gl::buildProgram(ShapeShaders::maskVertex, ShapeShaders::maskFragment);
     compositeProgram_ = Gl::buildProgram(ShapeShaders::plainVertex, ShapeShaders::compositeFragment);
     shapeTransform_ = glGetUniformLocation(shapeProgram_, "transform");
+    shapePixelHalf_ = glGetUniformLocation(shapeProgram_, "pixelHalf");
     maskWindow_ = glGetUniformLocation(maskProgram_, "window");
     maskPass_ = glGetUniformLocation(maskProgram_, "pass");
     compositeWindow_ = glGetUniformLocation(compositeProgram_, "window");
@@ -66,6 +70,13 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
     for (GLuint i = 0; i < 3; ++i)
         instanced(i + 1, 4, shapeFloats, static_cast<int>(i) * 4);
+
+    glGenVertexArrays(1, &dotArray_);
+    glBindVertexArray(dotArray_);
+    cornerAttribute(cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    for (GLuint i = 0; i < 2; ++i)
+        instanced(i + 1, 4, 8, static_cast<int>(i) * 4);
 
     glGenVertexArrays(1, &maskArray_);
     glBindVertexArray(maskArray_);
@@ -107,11 +118,12 @@ ShaderPath::~ShaderPath() {
     glDeleteFramebuffers(1, &maskFramebuffer_);
     glDeleteRenderbuffers(1, &maskStencil_);
     glDeleteTextures(1, &maskTexture_);
-    const GLuint arrays[] = {shapeArray_, maskArray_, plainArray_};
-    glDeleteVertexArrays(3, arrays);
+    const GLuint arrays[] = {shapeArray_, dotArray_, maskArray_, plainArray_};
+    glDeleteVertexArrays(4, arrays);
     const GLuint buffers[] = {cornerBuffer_, instanceBuffer_, plainBuffer_};
     glDeleteBuffers(3, buffers);
     glDeleteProgram(shapeProgram_);
+    glDeleteProgram(dotProgram_);
     glDeleteProgram(maskProgram_);
     glDeleteProgram(compositeProgram_);
 }
@@ -146,21 +158,39 @@ void ShaderPath::uploadInstances(const void* data, std::size_t bytes) {
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
 }
 
+void ShaderPath::useTransformed(unsigned program, int transform, int pixelHalf) {
+    const Placement place = placement();
+    std::array<float, 16> matrix{};
+    std::copy(place.matrix.begin(), place.matrix.end(), matrix.begin());
+    // The local area of a window pixel, from the matrix's linear part in window pixels.
+    const double scale = std::abs(place.matrix[0] * place.matrix[5] - place.matrix[4] * place.matrix[1]) *
+                         place.width * place.height / 4.0;
+    glUseProgram(program);
+    glUniformMatrix4fv(transform, 1, GL_FALSE, matrix.data());
+    glUniform1f(pixelHalf, scale > 0.0 ? static_cast<float>(0.5 / std::sqrt(scale)) : 0.5F);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 void ShaderPath::drawShapes(std::span<const ShapeInstance> shapes) {
     if (shapes.empty())
         return;
     const Gl::StateGuard guard;
-    const Placement place = placement();
-    std::array<float, 16> transform{};
-    std::copy(place.matrix.begin(), place.matrix.end(), transform.begin());
-    glUseProgram(shapeProgram_);
-    glUniformMatrix4fv(shapeTransform_, 1, GL_FALSE, transform.data());
+    useTransformed(shapeProgram_, shapeTransform_, shapePixelHalf_);
     glBindVertexArray(shapeArray_);
     uploadInstances(shapes.data(), shapes.size_bytes());
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(shapes.size()));
+}
+
+void ShaderPath::drawDots(std::span<const DotInstance> dots) {
+    if (dots.empty())
+        return;
+    const Gl::StateGuard guard;
+    useTransformed(dotProgram_, dotTransform_, dotPixelHalf_);
+    glBindVertexArray(dotArray_);
+    uploadInstances(dots.data(), dots.size_bytes());
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(dots.size()));
 }
 
 GlyphAtlas& ShaderPath::glyphAtlas() {
@@ -187,11 +217,7 @@ void ShaderPath::drawGlyphs(std::span<const float> quads, double originX, double
         return;
     GlyphAtlas& atlas = glyphAtlas();
     const Gl::StateGuard guard;
-    const Placement place = placement();
-    std::array<float, 16> transform{};
-    std::copy(place.matrix.begin(), place.matrix.end(), transform.begin());
-    glUseProgram(textProgram_);
-    glUniformMatrix4fv(textTransform_, 1, GL_FALSE, transform.data());
+    useTransformed(textProgram_, textTransform_, -1); // glyphs need no pixel size; GL ignores location -1
     glUniform2f(textOrigin_, static_cast<float>(originX), static_cast<float>(originY));
     glUniform4f(textColour_, static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
                 static_cast<float>(color.a));
@@ -199,9 +225,6 @@ void ShaderPath::drawGlyphs(std::span<const float> quads, double originX, double
     glBindTexture(GL_TEXTURE_2D, atlas.texture());
     glBindVertexArray(textArray_);
     uploadInstances(quads.data(), quads.size_bytes());
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(quads.size() / glyphFloats));
 }
 

@@ -22,6 +22,12 @@ struct ShapeInstance {
     float r, g, b, a;
 };
 
+// One dot: its centre, its diameter and its colour.
+struct DotInstance {
+    float x, y, diameter, unused;
+    float r, g, b, a;
+};
+
 // A canvas's shader-path drawing: its programs, buffers and coverage mask, made in its
 // rendering context on first use and deleted with it. The GL state the fixed-function
 // drawing relies on is as it was after every call.
@@ -38,6 +44,8 @@ public:
 
     // Analytic shapes in canvas coordinates, through the program's GL matrix, in one draw.
     void drawShapes(std::span<const ShapeInstance> shapes);
+    // Dots likewise, in one draw.
+    void drawDots(std::span<const DotInstance> dots);
     // The union of convex pieces (lines and their joins), in canvas coordinates.
     void fillPieces(std::span<const Piece> pieces, Color color);
     // A polygon by the even-odd rule, its edges anti-aliased by distance.
@@ -57,6 +65,9 @@ private:
         Point toWindow(Point p) const;
     };
     Placement placement() const;
+    // Makes `program` current with the placement's matrix and pixel size, blending as
+    // the canvas does.
+    void useTransformed(unsigned program, int transform, int pixelHalf);
     void uploadInstances(const void* data, std::size_t bytes);
     void uploadPlain(const float* data, std::size_t bytes);
     // Readies the mask over a box of the window (clipped to it); false when nothing of
@@ -67,15 +78,16 @@ private:
     void compositeMask(Color color, unsigned target);
 
     int width_, height_;
-    unsigned shapeProgram_ = 0, maskProgram_ = 0, compositeProgram_ = 0, textProgram_ = 0;
+    unsigned shapeProgram_ = 0, dotProgram_ = 0, maskProgram_ = 0, compositeProgram_ = 0, textProgram_ = 0;
     int textTransform_ = -1, textOrigin_ = -1, textColour_ = -1, textGlyphs_ = -1;
     unsigned textArray_ = 0;
     std::unique_ptr<GlyphAtlas> atlas_;
-    int shapeTransform_ = -1, maskWindow_ = -1, maskPass_ = -1, compositeWindow_ = -1, compositeColour_ = -1,
+    int shapeTransform_ = -1, shapePixelHalf_ = -1, dotTransform_ = -1, dotPixelHalf_ = -1, maskWindow_ = -1,
+        maskPass_ = -1, compositeWindow_ = -1, compositeColour_ = -1,
         compositeFill_ = -1, compositeMask_ = -1;
     unsigned cornerBuffer_ = 0, instanceBuffer_ = 0, plainBuffer_ = 0;
     std::size_t instanceCapacity_ = 0, plainCapacity_ = 0;
-    unsigned shapeArray_ = 0, maskArray_ = 0, plainArray_ = 0;
+    unsigned shapeArray_ = 0, dotArray_ = 0, maskArray_ = 0, plainArray_ = 0;
     unsigned maskFramebuffer_ = 0, maskTexture_ = 0, maskStencil_ = 0;
     int maskBox_[4] = {}; // the scissor box of the mask in use
     std::vector<float> staging_, windowPoints_;

@@ -1,6 +1,7 @@
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/core/Exception.hpp"
+#include "stimulark/draw/Arguments.hpp"
 #include "stimulark/draw/ShaderPath.hpp"
 
 #include <cmath>
@@ -13,10 +14,7 @@ namespace {
 
 constexpr double degrees = 3.14159265358979323846 / 180.0;
 
-void check(bool inRange, const char* argument) {
-    if (!inRange)
-        throw Exception(typeid(Canvas), "ARGUMENT ERROR", (std::string(argument) + " is out of range.").c_str());
-}
+void check(bool inRange, const char* argument) { checkArgument(typeid(Canvas), inRange, argument); }
 
 void checkFinite(double value, const char* argument) { check(std::isfinite(value), argument); }
 
@@ -43,24 +41,26 @@ ShapeInstance shape(const Rectangle& r, ShapeInstance::Kind kind, Color c, doubl
             static_cast<float>(c.b), static_cast<float>(c.a)};
 }
 
-ShapeInstance dot(double x, double y, double diameter, Color c) {
-    const auto radius = static_cast<float>(diameter / 2.0);
-    return {static_cast<float>(x) - radius, static_cast<float>(y) - radius, static_cast<float>(x) + radius,
-            static_cast<float>(y) + radius, 0.0F, 0.0F, 0.0F, static_cast<float>(ShapeInstance::fillOval),
+DotInstance dot(double x, double y, double diameter, Color c) {
+    return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(diameter), 0.0F,
             static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b), static_cast<float>(c.a)};
 }
 
 // Reused from call to call, so that drawing allocates nothing once warm.
 std::vector<Piece> pieces;
-std::vector<ShapeInstance> instances;
+std::vector<DotInstance> dotInstances;
 
 } // namespace
 
-ShaderPath& Canvas::shaderPath() {
+void Canvas::useContext() {
     if (!hasWindow)
-        throw Exception(typeid(Canvas), "NO CANVAS", "There is no open canvas to draw on.");
+        refuseWithoutWindow();
     if (APICanvasProperties::currentSerial != api->serial)
         api->makeContextCurrent();
+}
+
+ShaderPath& Canvas::shaderPath() {
+    useContext();
     if (shaderPath_ == nullptr)
         shaderPath_ = new ShaderPath(width, height);
     return *shaderPath_;
@@ -123,10 +123,10 @@ void Canvas::drawDots(std::span<const Point> centres, double diameter, Color col
     checkPoints(centres);
     checkSize(diameter, "the diameter");
     ShaderPath& path = shaderPath();
-    instances.clear();
+    dotInstances.clear();
     for (const Point& p : centres)
-        instances.push_back(dot(p.x, p.y, diameter, color));
-    path.drawShapes(instances);
+        dotInstances.push_back(dot(p.x, p.y, diameter, color));
+    path.drawDots(dotInstances);
 }
 
 void Canvas::drawDots(std::span<const Dot> dots) {
@@ -135,10 +135,10 @@ void Canvas::drawDots(std::span<const Dot> dots) {
         checkSize(d.diameter, "a dot's diameter");
     }
     ShaderPath& path = shaderPath();
-    instances.clear();
+    dotInstances.clear();
     for (const Dot& d : dots)
-        instances.push_back(dot(d.x, d.y, d.diameter, d.color));
-    path.drawShapes(instances);
+        dotInstances.push_back(dot(d.x, d.y, d.diameter, d.color));
+    path.drawDots(dotInstances);
 }
 
 } // namespace Stimulark

@@ -107,3 +107,23 @@ StateGuard::~StateGuard() {
 }
 
 } // namespace Stimulark::Gl
+
+#include "stimulark/gl/WindowBuffers.hpp"
+
+namespace Stimulark::Gl {
+
+// A context older than 3.0 has no framebuffer objects, so nothing else can be bound.
+WindowBuffers::WindowBuffers() {
+    if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 30)
+        return;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previous_);
+    if (previous_ != 0)
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+}
+
+WindowBuffers::~WindowBuffers() {
+    if (previous_ != 0)
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(previous_));
+}
+
+} // namespace Stimulark::Gl

@@ -113,6 +113,13 @@ public:
     /// Paints rect clipped to area, its edges rounded with roundToInt. A rect outside
     /// the image throws "SIZE ERROR"; an image without bitmap, "Out Of Bound Exception".
     void fill(Rectangle rect, Color color);
+    /// Fills the area's pixels with the white noise that Canvas::drawNoise draws with
+    /// the same arguments: the levels it shows in the 8-bit buffer, opaque (GRAY keeps
+    /// the red channel). The cells count from the area's top-left pixel, even where the
+    /// area reaches beyond the image; pixels outside the image are left out. Refusals
+    /// are Canvas::drawNoise's ("Stimulark::Image [ARGUMENT ERROR] ...") and "Memory
+    /// Error" without bitmap.
+    void fillNoise(const Rectangle& rect, int pixelSize, int kind, double contrast, Color mean, unsigned seed);
     /// Writes pixel (x, y) through pixelSetter. BYTE stores each component as
     /// v x 255 + 0.5 truncated; GRAY keeps the red component and RGB drops alpha.
     void setPixel(int x, int y, Color color) { pixelSetter(*this, x, y, color); }

@@ -1,6 +1,7 @@
 #include "stimulark/canvas/APICanvasProperties.hpp"
 #include "stimulark/canvas/Canvas.hpp"
 #include "stimulark/core/Exception.hpp"
+#include "stimulark/gl/WindowBuffers.hpp"
 #include "stimulark/image/Image.hpp"
 
 #include <GL/gl.h>
@@ -58,6 +59,7 @@ void drawIntoAuxiliaryBuffer(const Image& image) {
     const Rectangle& t = image.targetArea;
     const auto w = static_cast<double>(image.width);
     const auto h = static_cast<double>(image.height);
+    const Gl::WindowBuffers window;
     glDrawBuffer(GL_AUX1);
     glColor4f(1.0F, 1.0F, 1.0F, 1.0F);
     glEnable(GL_TEXTURE_2D);

@@ -48,6 +48,7 @@ const std::string exampleExecutable = setting("STIMULARK_E2E_FIRST_EXPERIMENT", 
 const std::string reactionExecutable = setting("STIMULARK_E2E_REACTION_TIME", REACTION_EXECUTABLE);
 const std::string rotatedPictureExecutable = setting("STIMULARK_E2E_ROTATED_PICTURE", ROTATED_PICTURE_EXECUTABLE);
 const std::string droppedFramesExecutable = setting("STIMULARK_E2E_DROPPED_FRAMES", DROPPED_FRAMES_EXECUTABLE);
+const std::string randomDotsExecutable = setting("STIMULARK_E2E_RANDOM_DOTS", RANDOM_DOTS_EXECUTABLE);
 
 // A program started from a fresh folder with its standard error in a file there and notifications on standard
 // error only, never a box nobody dismisses. Killed if still running at the end, so a failing test leaves nothing.
@@ -317,6 +318,23 @@ TEST(ReadmeExample, DroppedFramesAreCountedOnlyWhereTheDisplayHasARetrace) {
     EXPECT_EQ(run.out(), "");
     EXPECT_NE(run.err().find("Stimulark Notification: no retrace: the display cannot time frames" + run.newline),
               std::string::npos) << run.err();
+}
+
+// The dots move within their disc around the red fixation dot and its ring; Escape ends the program.
+TEST(ReadmeExample, RandomDotsMoveInTheirDiscAroundTheFixationDot) {
+    Program run;
+    run.start(randomDotsExecutable);
+    const auto dotsShown = [](const PixelBlock& s) { return measure(s, isWhite, false).count > 400; };
+    const PixelBlock first = waitForScreen(run, dotsShown);
+    ASSERT_TRUE(dotsShown(first)) << run.err();
+    const Area dots = measure(first, isWhite, false);
+    EXPECT_TRUE(dots.minX >= 511 - 203 && dots.maxX <= 512 + 203 && dots.minY >= 383 - 203 && dots.maxY <= 384 + 203)
+        << "within the field's disc of 200 around the centre";
+    EXPECT_TRUE(isRed(first.at(511, 383)));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(grabScreen() == first) << "the dots moved";
+    xdotool("key Escape");
+    EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {

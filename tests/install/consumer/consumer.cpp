@@ -10,7 +10,7 @@ using namespace Stimulark;
 
 void applicationMain() {
     Canvas canvas(0);
-    Rectangle square(100.0, 100.0);
+    Stimulark::Rectangle square(100.0, 100.0);
     square.centerAt(canvas.getCenterX(), canvas.getCenterY());
     canvas.clear(Color(0.0, 0.0, 1.0, 1.0), BACK_BUFFER);
     canvas.fillRect(square, Color::red);

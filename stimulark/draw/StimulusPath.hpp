@@ -1,0 +1,77 @@
+#pragma once
+
+#include "stimulark/color/Color.hpp"
+#include "stimulark/math/Noise.hpp"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace Stimulark {
+
+// One Gabor patch or grating for the patch program, in window pixels (see
+// StimulusShaders::patchFragment).
+struct PatchInstance {
+    float box[4];       // left, bottom, right, top edges
+    float placement[4]; // centre from the top-left pixel (x right, y down), cos and sin of the orientation
+    float carrier[4];   // frequency, phase in cycles, contrast, unused
+    float envelope[4];  // Gabor: 1 / (2 sigma^2), aspect^2; grating: aperture radius and edge
+};
+
+// One noise field: its box of window pixels and where its cells start.
+struct NoiseField {
+    int left = 0, top = 0, width = 0, height = 0; // window x of the first pixel, window y of the top row
+    std::uint32_t firstCellX = 0, firstCellY = 0; // the cell of the box's first pixel
+    int offsetX = 0, offsetY = 0;                 // that pixel's place in its cell
+    int cellSize = 1;
+    int kind = 0;
+    std::uint32_t seed = 0;
+    double contrast = 0.0;
+};
+
+// A canvas's gratings, Gabor patches and noise: their programs and buffers, made in its
+// rendering context on first use and deleted with it. They draw in window pixels and leave
+// the GL state as they found it.
+class StimulusPath {
+public:
+    // ROUNDED to the 8-bit buffer; COUNT the fragments out of range, drawing nothing;
+    // FLOAT values as they are; ADD their deviation from the mean.
+    enum Mode { ROUNDED = 0, COUNT = 1, FLOAT = 2, ADD = 3 };
+
+    StimulusPath(int width, int height);
+    ~StimulusPath();
+    StimulusPath(const StimulusPath&) = delete;
+    StimulusPath& operator=(const StimulusPath&) = delete;
+
+    // Gabor patches (or one grating), in one instanced draw.
+    void drawPatches(std::span<const PatchInstance> patches, bool grating, Color mean, Mode mode);
+    void drawNoise(const NoiseField& field, Color mean, Mode mode);
+    // Whether a noise field of these parameters may draw a level out of range.
+    bool noiseMayClip(const NoiseField& field, Color mean);
+
+private:
+    // The levels of uniform and binary noise for one mean and contrast, kept while they
+    // stay the same.
+    void prepareLevels(int kind, double contrast, Color mean);
+
+    int width_, height_;
+    unsigned patchProgram_ = 0, noiseProgram_ = 0, array_ = 0, corners_ = 0, instances_ = 0, thresholds_ = 0;
+    std::size_t capacity_ = 0;
+    struct {
+        int window, mode, mean, grating;
+    } patch_{};
+    struct {
+        int window, mode, mean, kind, seed, cellSize, firstCell, cellOffset, box, thresholds, channels, reversed, base,
+            slope, lowLevel, highLevel, contrast;
+    } noise_{};
+    // The levels prepared last.
+    int levelsKind_ = -1;
+    double levelsContrast_ = 0.0;
+    Color levelsMean_;
+    int channels_ = 1;
+    bool reversed_ = false;
+    std::array<float, 3> base_{}, slope_{}, low_{}, high_{};
+    bool levelsMayClip_ = false;
+};
+
+} // namespace Stimulark
