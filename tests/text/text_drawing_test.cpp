@@ -258,6 +258,28 @@ TEST_F(Text, GlyphsSurviveTheTextureGrowingAndAreMadeAgainOnALaterCanvas) {
     EXPECT_EQ(drawnPixels(font, "Hamburgefonstiv"), before);
 }
 
+// With the float buffer on, text goes there, glyphs copied as the glyph texture grows meanwhile, and comes out as
+// drawn directly.
+TEST_F(Text, TheFloatBufferTakesTextAsTheWindowWould) {
+    const PixelBlock direct = drawnPixels(font, "Hamburgefonstiv");
+    canvas.reset();
+    canvas = std::make_unique<Canvas>(0);
+    canvas->setFloatBuffer(true);
+    canvas->drawText(font, "Hamburgefonstiv", 100.0, 300.0, Color::white);
+    std::string all;
+    for (char c = '!'; c <= '~'; ++c)
+        all += c;
+    canvas->drawText(Font(dejaVuSans, 200.0), all, 0.0, 300.0, Color::white);
+    canvas->clear(Color::black, BACK_BUFFER);
+    canvas->drawText(font, "Hamburgefonstiv", 100.0, 300.0, Color::white);
+    canvas->setFloatBuffer(false);
+    const Ink ink = drawn();
+    EXPECT_EQ(ink.left - 100, direct.left);
+    EXPECT_EQ(ink.top - 300, direct.top);
+    EXPECT_EQ(pixelsOf(ink).pixels, direct.pixels);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // Frames of changing text: once every text has been laid out and every glyph is in the texture, drawing allocates
 // nothing, whether the text is new to the cache or not.
 TEST_F(Text, ChangingTextAllocatesNothingOnceWarm) {
