@@ -49,6 +49,7 @@ const std::string reactionExecutable = setting("STIMULARK_E2E_REACTION_TIME", RE
 const std::string rotatedPictureExecutable = setting("STIMULARK_E2E_ROTATED_PICTURE", ROTATED_PICTURE_EXECUTABLE);
 const std::string droppedFramesExecutable = setting("STIMULARK_E2E_DROPPED_FRAMES", DROPPED_FRAMES_EXECUTABLE);
 const std::string randomDotsExecutable = setting("STIMULARK_E2E_RANDOM_DOTS", RANDOM_DOTS_EXECUTABLE);
+const std::string instructionsExecutable = setting("STIMULARK_E2E_INSTRUCTIONS", INSTRUCTIONS_EXECUTABLE);
 
 // A program started from a fresh folder with its standard error in a file there and notifications on standard
 // error only, never a box nobody dismisses. Killed if still running at the end, so a failing test leaves nothing.
@@ -335,6 +336,54 @@ TEST(ReadmeExample, RandomDotsMoveInTheirDiscAroundTheFixationDot) {
     EXPECT_FALSE(grabScreen() == first) << "the dots moved";
     xdotool("key Escape");
     EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+}
+
+// The rows of text on the grey screen, as bands of rows with ink, each with its first and last inked column.
+struct Band {
+    int top, bottom, left, right;
+};
+std::vector<Band> textBands(const PixelBlock& s) {
+    std::vector<Band> bands;
+    for (int y = 0; y < s.height(); ++y) {
+        int left = s.width, right = -1;
+        for (int x = 0; x < s.width; ++x)
+            if (!isGrey128(s.at(x, y))) {
+                left = std::min(left, x);
+                right = x;
+            }
+        if (right < 0)
+            continue;
+        if (bands.empty() || bands.back().bottom != y - 1)
+            bands.push_back({y, y, left, right});
+        bands.back() = {bands.back().top, y, std::min(bands.back().left, left), std::max(bands.back().right, right)};
+    }
+    return bands;
+}
+
+// The instructions stand in the middle of the grey screen, each line centred and no wider than 600 pixels, the
+// last apart from the rest; the space bar ends the program.
+TEST(ReadmeExample, InstructionsAreWrappedAndCentredUntilTheSpaceBar) {
+    Program run;
+    run.start(instructionsExecutable);
+    const auto textShown = [](const PixelBlock& s) {
+        return s.pixels.size() == 1024 * 768 && isGrey128(s.at(5, 5)) && measure(s, isWhite, true).count > 500;
+    };
+    const PixelBlock shot = waitForScreen(run, textShown);
+    ASSERT_TRUE(textShown(shot)) << run.err();
+    const std::vector<Band> lines = textBands(shot);
+    ASSERT_GE(lines.size(), 3u);
+    for (const Band& line : lines) {
+        EXPECT_LE(line.right - line.left + 1, 600) << "the line at " << line.top;
+        EXPECT_NEAR((line.left + line.right) / 2.0, centerX, 3.0) << "the line at " << line.top;
+    }
+    EXPECT_NEAR((lines.front().top + lines.back().bottom) / 2.0, centerY, 1.5) << "the block, centred";
+    const int lastGap = lines.back().top - lines[lines.size() - 2].bottom;
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+        EXPECT_LT(lines[i].top - lines[i - 1].bottom, lastGap) << "an empty line before the last";
+
+    xdotool("key space");
+    EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+    EXPECT_EQ(run.err(), "");
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {
