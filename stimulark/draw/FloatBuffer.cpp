@@ -8,10 +8,6 @@
 
 namespace Stimulark {
 
-namespace {
-constexpr float corners[] = {0.0F, 0.0F, 1.0F, 0.0F, 0.0F, 1.0F, 1.0F, 1.0F};
-} // namespace
-
 FloatBuffer::FloatBuffer(int width, int height) : width_(width), height_(height) {
     Gl::requireVersion33();
     const Gl::StateGuard guard;
@@ -37,18 +33,12 @@ FloatBuffer::FloatBuffer(int width, int height) : width_(width), height_(height)
     dither_ = glGetUniformLocation(program_, "dither");
     countOnly_ = glGetUniformLocation(program_, "countOnly");
     source_ = glGetUniformLocation(program_, "source");
-    glGenBuffers(1, &corners_);
-    glBindBuffer(GL_ARRAY_BUFFER, corners_);
-    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    // The corners come from gl_VertexID; the array only has to be bound.
     glGenVertexArrays(1, &array_);
-    glBindVertexArray(array_);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
 }
 
 FloatBuffer::~FloatBuffer() {
     glDeleteVertexArrays(1, &array_);
-    glDeleteBuffers(1, &corners_);
     glDeleteProgram(program_);
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteTextures(1, &texture_);

@@ -25,7 +25,7 @@ public:
 
 private:
     int width_, height_;
-    unsigned framebuffer_ = 0, texture_ = 0, program_ = 0, array_ = 0, corners_ = 0;
+    unsigned framebuffer_ = 0, texture_ = 0, program_ = 0, array_ = 0;
     int dither_ = -1, countOnly_ = -1, source_ = -1;
 };
 

@@ -189,6 +189,24 @@ TEST_P(Stimuli, NoiseIsTheSameOnTheGpuAsOnTheCpu) {
     }
 }
 
+// Cells of 10^8 pixels whose corner lies on the canvas: the float quotient alone would put the
+// pixels just before the corner into the next cell.
+TEST_P(Stimuli, HugeNoiseCellsEndWhereTheCpuEndsThem) {
+    const int cell = 100000000;
+    const Rectangle area = Rectangle().set(4.0 - cell, 3.0 - cell, 40.0, 30.0);
+    canvas->clear(Color::black, BACK_BUFFER);
+    canvas->drawNoise(area, cell, NOISE_UNIFORM, 0.9, mean, 5U);
+    take();
+    Image cpu(canvas->width, canvas->height, RGB, BYTE);
+    cpu.clear(Color::black);
+    cpu.fillNoise(area, cell, NOISE_UNIFORM, 0.9, mean, 5U);
+    int differing = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 42; ++x)
+            differing += level(x, y, 1) != static_cast<int>(std::lround(cpu.getPixel(x, y).g * 255)) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+}
+
 // Seeded noise changes with the seed and not otherwise.
 TEST_P(Stimuli, NoiseRepeatsItsSeed) {
     const Rectangle area(0.0, 0.0, 99.0, 99.0);
