@@ -94,9 +94,21 @@ in vec2 centre;
 uniform float diameter;
 out vec4 fragment;
 void main() {
-    vec2 p = vec2(gl_FragCoord.x, 768.0 - gl_FragCoord.y);
-    float coverage = clamp(diameter * 0.5 + 0.5 - distance(p, centre), 0.0, 1.0);
-    fragment = vec4(1.0, 1.0, 1.0, coverage);
+    // The same pixels as the toolkit's: the disc's coverage by four rows across the pixel.
+    vec2 d = vec2(gl_FragCoord.x, 768.0 - gl_FragCoord.y) - centre;
+    float r = 0.5 * diameter, sum = 4.0;
+    vec2 far = abs(d) + 0.5;
+    if (dot(far, far) > r * r) {
+        sum = 0.0;
+        for (int k = 0; k < 4; ++k) {
+            float y = d.y - 0.5 + (float(k) + 0.5) * 0.25, across = r * r - y * y;
+            if (across > 0.0)
+                sum += max(0.0, min(sqrt(across), d.x + 0.5) - max(-sqrt(across), d.x - 0.5));
+        }
+    }
+    if (sum <= 0.0)
+        discard;
+    fragment = vec4(1.0, 1.0, 1.0, sum / 4.0);
 })");
     glUseProgram(program);
     glUniform1f(glGetUniformLocation(program, "diameter"), 4.0F);

@@ -22,8 +22,8 @@ public:
     // Frame times of `draw` after a clear to the background (unless it draws the whole
     // window itself), and the swap after each.
     std::vector<double> frames(int count, const std::function<void(int frame)>& draw, bool clearWindow = true);
-    // Round dots as point sprites a pixel wider than the diameter, the edge a one-pixel
-    // ramp of the distance to the centre.
+    // Round dots as point sprites a pixel wider than the diameter, each pixel the disc's
+    // coverage worked out as the toolkit works it out.
     std::vector<double> dots(int count);
     // Gabor patches in one instanced draw, their places in a static buffer and the phase
     // a uniform; opaque, or added into an RGBA32F framebuffer blitted to the back buffer.

@@ -204,12 +204,17 @@ void main() { gl_Position = vec4(2.0 * vec2(float(gl_VertexID & 1), float(gl_Ver
 )";
 
 // The float buffer's conversion to the displayed levels: to the nearest level or, with
-// dithering, by an 8 x 8 Bayer matrix; a level out of range is clipped and, in the
-// counting pass, counted.
-inline constexpr const char* convertFragment = R"(#version 330 core
+// dithering, by an 8 x 8 Bayer matrix; a level out of range is clipped and counted, by
+// an atomic counter in the same pass where the display has them (ATOMIC), else in a
+// counting pass of its own.
+inline constexpr const char* convertFragment = R"(
 uniform sampler2D source;
 uniform bool dither;
 uniform bool countOnly;
+uniform bool counting;
+#if ATOMIC
+layout(binding = 0, offset = 0) uniform atomic_uint clipped;
+#endif
 out vec4 fragment;
 float bayer(ivec2 p) {
     int b = 0;
@@ -225,6 +230,10 @@ void main() {
     bool inRange = all(greaterThanEqual(level, vec3(0.0))) && all(lessThanEqual(level, vec3(255.0)));
     if (countOnly && inRange)
         discard;
+#if ATOMIC
+    if (counting && !inRange)
+        atomicCounterIncrement(clipped);
+#endif
     fragment = vec4(clamp(level, 0.0, 255.0) / 255.0, 1.0);
 }
 )";
