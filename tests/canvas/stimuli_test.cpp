@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -263,6 +265,24 @@ TEST_F(DisplayTest, TheFloatBufferTakesEverythingTheCanvasDraws) {
 }
 
 // Dithered, a level between two of the display's comes out as their mix; rounded, as the nearer one.
+// Run in a fresh process whose display has no atomic counters: the conversion counts in a
+// pass of its own, as many pixels (binary noise of contrast 1.5 clips every one).
+[[noreturn]] void countWithoutAtomicCounters() {
+    ::setenv("MESA_GL_VERSION_OVERRIDE", "3.3COMPAT", 1);
+    ::setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_shader_atomic_counters", 1);
+    Clock::initializeFrequency();
+    Canvas canvas(0);
+    canvas.setFloatBuffer(true);
+    canvas.drawNoise(Rectangle(0.0, 0.0, 9.0, 9.0), 1, NOISE_BINARY, 1.5, Color(0.5), 3U);
+    canvas.flip(1);
+    std::fprintf(stderr, "%lld clipped", canvas.clippedPixels());
+    std::exit(0);
+}
+
+TEST(StimuliDeathTest, TheConversionCountsWithoutAtomicCounters) {
+    EXPECT_EXIT(countWithoutAtomicCounters(), testing::ExitedWithCode(0), "^100 clipped$");
+}
+
 TEST_F(DisplayTest, DitheringKeepsTheMeanLevel) {
     canvas->setFloatBuffer(true);
     const double requested = 127.3 / 255.0;
