@@ -49,6 +49,7 @@ const std::string reactionExecutable = setting("STIMULARK_E2E_REACTION_TIME", RE
 const std::string rotatedPictureExecutable = setting("STIMULARK_E2E_ROTATED_PICTURE", ROTATED_PICTURE_EXECUTABLE);
 const std::string droppedFramesExecutable = setting("STIMULARK_E2E_DROPPED_FRAMES", DROPPED_FRAMES_EXECUTABLE);
 const std::string randomDotsExecutable = setting("STIMULARK_E2E_RANDOM_DOTS", RANDOM_DOTS_EXECUTABLE);
+const std::string orientationExecutable = setting("STIMULARK_E2E_ORIENTATION", ORIENTATION_EXECUTABLE);
 const std::string instructionsExecutable = setting("STIMULARK_E2E_INSTRUCTIONS", INSTRUCTIONS_EXECUTABLE);
 
 // A program started from a fresh folder with its standard error in a file there and notifications on standard
@@ -307,6 +308,34 @@ TEST(ReadmeExample, ReactionTimesAreTakenFromTheSquaresOnsetToThePress) {
         ASSERT_TRUE(row.size() == 4 && isDecimal(row[2], 1)) << lines[i];
         EXPECT_EQ(row[0] + row[1] + row[3], std::to_string(i) + "Fswap completion");
         EXPECT_TRUE(std::stod(row[2]) > 0.0 && std::stod(row[2]) < 900.0) << lines[i];
+    }
+}
+
+// Six trials answered with F: the CSV tells the tilt, whether F was right, the time from the patch's onset and
+// that no pixel of the patch was out of range.
+TEST(ReadmeExample, OrientationDiscriminationTimesAnswersFromTheGaborsOnset) {
+    Program run;
+    run.start(orientationExecutable);
+    const PixelBlock shown = waitForScreen(run, [](const PixelBlock& s) {
+        const auto inked = [](std::uint32_t p) { return !isGrey128(p); };
+        return isGrey128(s.at(400, 383)) && measure(s, inked, true).count > 2000;
+    });
+    const Area patch = measure(shown, [](std::uint32_t p) { return !isGrey128(p); }, true);
+    EXPECT_TRUE(patch.maxX - patch.minX < 103 && patch.maxY - patch.minY < 103) << "4 degrees: 102 pixels, not " << patch.minX << ".." << patch.maxX << ", " << patch.minY << ".." << patch.maxY;
+    for (int press = 0; press < 20 && !run.exitCode(700ms); ++press)
+        xdotool("key f");
+    ASSERT_EQ(run.exitCode(startLimit), std::optional<int>(0)) << run.err();
+    const std::vector<std::string> lines = split(run.out(), run.newline);
+    ASSERT_EQ(lines.size(), 7u) << "a header and six trials: " << run.out();
+    EXPECT_EQ(lines[0], "trial,tilt_deg,key,correct,reaction_ms,clipped_pixels,onset_source");
+    const char* tilts[] = {"+10", "-10", "-10", "+10", "-10", "+10"};
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> row = split(lines[i], ",");
+        ASSERT_TRUE(row.size() == 7 && isDecimal(row[4], 1)) << lines[i];
+        const std::string correct = tilts[i - 1][0] == '-' ? "1" : "0";
+        EXPECT_EQ(row[0] + row[1] + row[2] + row[3] + row[5] + row[6],
+                  std::to_string(i) + tilts[i - 1] + "F" + correct + "0swap completion");
+        EXPECT_TRUE(std::stod(row[4]) > 0.0 && std::stod(row[4]) < 1500.0) << lines[i];
     }
 }
 
