@@ -44,8 +44,8 @@ public:
 
     // Analytic shapes in canvas coordinates, through the program's GL matrix, in one draw.
     void drawShapes(std::span<const ShapeInstance> shapes);
-    // Dots likewise, in one draw.
-    void drawDots(std::span<const DotInstance> dots);
+    // Dots likewise, in one draw; `largest` is the largest diameter among them.
+    void drawDots(std::span<const DotInstance> dots, double largest);
     // The union of convex pieces (lines and their joins), in canvas coordinates.
     void fillPieces(std::span<const Piece> pieces, Color color);
     // A polygon by the even-odd rule, its edges anti-aliased by distance.
@@ -87,7 +87,10 @@ private:
         compositeFill_ = -1, compositeMask_ = -1;
     unsigned cornerBuffer_ = 0, instanceBuffer_ = 0, plainBuffer_ = 0;
     std::size_t instanceCapacity_ = 0, plainCapacity_ = 0;
-    unsigned shapeArray_ = 0, dotArray_ = 0, maskArray_ = 0, plainArray_ = 0;
+    unsigned shapeArray_ = 0, dotArray_ = 0, pointArray_ = 0, maskArray_ = 0, plainArray_ = 0;
+    unsigned pointProgram_ = 0;
+    int pointTransform_ = -1, pointScale_ = -1, pointSqueeze_ = -1, pointViewport_ = -1;
+    double largestPoint_ = 0.0; // the largest sprite the display draws, in window pixels
     unsigned maskFramebuffer_ = 0, maskTexture_ = 0, maskStencil_ = 0;
     int maskBox_[4] = {}; // the scissor box of the mask in use
     std::vector<float> staging_, windowPoints_;
