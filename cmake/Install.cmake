@@ -26,10 +26,12 @@ install(FILES ${PROJECT_BINARY_DIR}/StimularkConfig.cmake
 file(RELATIVE_PATH STIMULARK_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" STIMULARK_PC_PREFIX "${STIMULARK_PC_PREFIX}")
 if(WIN32)
-  set(STIMULARK_PC_LIBS "-lepoxy -lpng -lz -ldSFMT-19937 -lopengl32 -lgdi32 -luser32 -ladvapi32")
+  set(STIMULARK_PC_LIBS "-lepoxy -lharfbuzz -lfribidi -lfreetype -lpng -lz -ldSFMT-19937 -lopengl32 -lgdi32 -luser32 \
+-ladvapi32")
   set(STIMULARK_PC_MAIN_FLAGS "-mwindows -Wl,--undefined=WinMain")
 else()
-  set(STIMULARK_PC_LIBS "-lepoxy -lSDL2 -lGL -lpng -lz -ldSFMT-19937 -lX11 -lX11-xcb -lxcb -lwayland-client")
+  set(STIMULARK_PC_LIBS "-lepoxy -lharfbuzz -lfribidi -lfontconfig -lfreetype -lSDL2 -lGL -lpng -lz -ldSFMT-19937 \
+-lX11 -lX11-xcb -lxcb -lwayland-client")
 endif()
 foreach(pc stimulark stimulark-main)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
@@ -37,7 +39,7 @@ foreach(pc stimulark stimulark-main)
 endforeach()
 
 # cpack -G DEB. The libraries are static, so the package depends on the
-# development packages of everything they link.
+# development packages of everything they link, and on the default font.
 set(CPACK_PACKAGE_NAME libstimulark-dev)
 set(CPACK_PACKAGE_VENDOR "Stimulark developers")
 set(CPACK_PACKAGE_CONTACT "Stimulark developers <stimulark@localhost>")
@@ -49,7 +51,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libsdl2-dev, libgl-dev, libpng-dev, zlib1g-dev, libdsfmt-dev, libx11-dev, libx11-xcb-dev, libxcb1-dev, \
-libwayland-dev, libepoxy-dev")
+libwayland-dev, libepoxy-dev, libfreetype-dev, libharfbuzz-dev, libfribidi-dev, libfontconfig-dev, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkg-config, cmake")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

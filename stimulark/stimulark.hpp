@@ -17,4 +17,5 @@
 #include "stimulark/math/Random.hpp"
 #include "stimulark/platform/Clock.hpp"
 #include "stimulark/platform/Keyboard.hpp"
+#include "stimulark/text/Font.hpp"
 #include "stimulark/version.hpp"

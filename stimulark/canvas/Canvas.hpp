@@ -19,6 +19,7 @@ namespace Stimulark {
 class APICanvasProperties;
 class ClipCounter;
 class FloatBuffer;
+class Font;
 class Image;
 class ShaderPath;
 class StimulusPath;
@@ -172,6 +173,30 @@ public:
     /// The font has the 128 ASCII codes; any other byte shows as the dot of a control
     /// code. A null text draws nothing.
     int drawText(const char* text, double x, double y, Color color, int alignment, double maxWidth);
+    /// Writes UTF-8 text in a TrueType or OpenType font; returns the number of lines.
+    ///
+    /// The text is shaped (kerning, ligatures, joining, clusters) and each paragraph
+    /// ordered by the Unicode bidirectional algorithm, its direction taken from its first
+    /// strong character. `y` is the first line's baseline, the row that letters without
+    /// descenders end on; lines lie Font::lineHeight apart. Lines break at CR, LF and
+    /// CR LF and, where `maxWidth` is above 0, before a word (after spaces) that would
+    /// take the line past `maxWidth` pixels, dropping the spaces at the break; a word
+    /// wider than that breaks between clusters. Alignment 0 runs right from x, 1 centres
+    /// each line on x, 2 ends it at x. Each maximal ill-formed UTF-8 sequence shows as one
+    /// U+FFFD.
+    ///
+    /// Glyphs lie on whole pixels (x and y are rounded to them), each showing its
+    /// anti-aliased coverage, the colour blended by its alpha times the coverage; the
+    /// pixels are those of Font::measure moved by the rounded x and y (alignment 0). The
+    /// program's GL model-view matrix applies, as for the shapes, and the shader path
+    /// needs OpenGL 3.3 as they do. A position that is not finite, or a NaN `maxWidth`,
+    /// throws "Stimulark::Canvas [ARGUMENT ERROR] <argument> is out of range.".
+    ///
+    /// The layout is kept with the font, so that unchanged text costs no shaping on the
+    /// next frame; glyphs are rasterised once and kept in a texture of the canvas, and
+    /// a text is one draw.
+    int drawText(const Font& font, std::string_view utf8, double x, double y, Color color, int alignment = 0,
+                 double maxWidth = 0.0);
     /** \name Shapes
      * Drawn on the shader path, which needs OpenGL 3.3: on an older context they throw
      * "Stimulark::Canvas [API ERROR] OpenGL 3.3 is needed for this drawing; the display

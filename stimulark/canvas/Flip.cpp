@@ -40,7 +40,8 @@ Clock Canvas::flipFrame(int frames, bool programFlip) {
     drawCursorCross();
     glFinish();
     // The counts are in once glFinish has returned.
-    clippedPixels_ = clipCounter_ != nullptr ? clipCounter_->take() : 0;
+    clippedPixels_ = (clipCounter_ != nullptr ? clipCounter_->take() : 0) +
+                     (floatBuffer_ != nullptr ? floatBuffer_->takeClipped() : 0);
     // Input that nobody reads during a long run of flips would pile up in the window
     // system's queues.
     platform().drainEvents();

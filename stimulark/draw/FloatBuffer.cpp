@@ -6,11 +6,9 @@
 #include "stimulark/draw/StimulusShaders.hpp"
 #include "stimulark/gl/Gl.hpp"
 
-namespace Stimulark {
+#include <string>
 
-namespace {
-constexpr float corners[] = {0.0F, 0.0F, 1.0F, 0.0F, 0.0F, 1.0F, 1.0F, 1.0F};
-} // namespace
+namespace Stimulark {
 
 FloatBuffer::FloatBuffer(int width, int height) : width_(width), height_(height) {
     Gl::requireVersion33();
@@ -33,22 +31,30 @@ FloatBuffer::FloatBuffer(int width, int height) : width_(width), height_(height)
         glDeleteTextures(1, &texture_);
         throw Exception(typeid(Canvas), "API ERROR", "The display cannot draw into a float buffer of the canvas's size.");
     }
-    program_ = Gl::buildProgram(StimulusShaders::windowVertex, StimulusShaders::convertFragment);
+    // A second pass over the whole buffer to count would cost as much as the conversion.
+    const bool atomic = epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_shader_atomic_counters");
+    const std::string fragment = std::string(atomic ? "#version 330 core\n#extension GL_ARB_shader_atomic_counters : "
+                                                      "require\n#define ATOMIC 1\n"
+                                                    : "#version 330 core\n#define ATOMIC 0\n") +
+                                 StimulusShaders::convertFragment;
+    program_ = Gl::buildProgram(StimulusShaders::windowVertex, fragment.c_str());
     dither_ = glGetUniformLocation(program_, "dither");
     countOnly_ = glGetUniformLocation(program_, "countOnly");
+    counting_ = glGetUniformLocation(program_, "counting");
+    if (atomic) {
+        const GLuint zero = 0;
+        glGenBuffers(1, &atomics_);
+        glBindBuffer(GL_ATOMIC_COUNTER_BUFFER, atomics_);
+        glBufferData(GL_ATOMIC_COUNTER_BUFFER, sizeof zero, &zero, GL_DYNAMIC_READ);
+    }
     source_ = glGetUniformLocation(program_, "source");
-    glGenBuffers(1, &corners_);
-    glBindBuffer(GL_ARRAY_BUFFER, corners_);
-    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    // The corners come from gl_VertexID; the array only has to be bound.
     glGenVertexArrays(1, &array_);
-    glBindVertexArray(array_);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
 }
 
 FloatBuffer::~FloatBuffer() {
     glDeleteVertexArrays(1, &array_);
-    glDeleteBuffers(1, &corners_);
+    glDeleteBuffers(1, &atomics_);
     glDeleteProgram(program_);
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteTextures(1, &texture_);
@@ -76,10 +82,13 @@ void FloatBuffer::convert(bool dither, ClipCounter* counter) const {
         glUniform1i(source_, 0);
         glUniform1i(dither_, dither ? 1 : 0);
         glUniform1i(countOnly_, 0);
+        glUniform1i(counting_, counter != nullptr ? 1 : 0);
         glBindTexture(GL_TEXTURE_2D, texture_);
         glBindVertexArray(array_);
+        if (atomics_ != 0)
+            glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, 0, atomics_);
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-        if (counter != nullptr) {
+        if (counter != nullptr && atomics_ == 0) {
             glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
             glUniform1i(countOnly_, 1);
             counter->begin();
@@ -88,6 +97,17 @@ void FloatBuffer::convert(bool dither, ClipCounter* counter) const {
         }
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+}
+
+long long FloatBuffer::takeClipped() {
+    if (atomics_ == 0)
+        return 0;
+    GLuint counted = 0;
+    const GLuint zero = 0;
+    glBindBuffer(GL_ATOMIC_COUNTER_BUFFER, atomics_);
+    glGetBufferSubData(GL_ATOMIC_COUNTER_BUFFER, 0, sizeof counted, &counted);
+    glBufferSubData(GL_ATOMIC_COUNTER_BUFFER, 0, sizeof zero, &zero);
+    return counted;
 }
 
 } // namespace Stimulark

@@ -20,13 +20,17 @@ public:
     // nothing drawn.
     void takeBackBuffer() const;
     // Converts into the window's back buffer, which it leaves bound for drawing; with a
-    // counter, counts the pixels with a channel out of range.
+    // counter, counts the pixels with a channel out of range, in the buffer's own
+    // atomic counter where the display has one, else in the counter's queries.
     void convert(bool dither, ClipCounter* counter) const;
+    // The pixels the conversions counted in the atomic counter since the last call; read
+    // after glFinish, so that it never waits.
+    long long takeClipped();
 
 private:
     int width_, height_;
-    unsigned framebuffer_ = 0, texture_ = 0, program_ = 0, array_ = 0, corners_ = 0;
-    int dither_ = -1, countOnly_ = -1, source_ = -1;
+    unsigned framebuffer_ = 0, texture_ = 0, program_ = 0, array_ = 0, atomics_ = 0;
+    int dither_ = -1, countOnly_ = -1, counting_ = -1, source_ = -1;
 };
 
 } // namespace Stimulark

@@ -1,11 +1,14 @@
 #include "stimulark/draw/ShaderPath.hpp"
 
+#include "stimulark/draw/GlyphAtlas.hpp"
 #include "stimulark/draw/ShapeShaders.hpp"
+#include "stimulark/draw/TextShaders.hpp"
 #include "stimulark/gl/Gl.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace Stimulark {
 
@@ -42,9 +45,21 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
     Gl::requireVersion33();
     const Gl::StateGuard guard;
     shapeProgram_ = Gl::buildProgram(ShapeShaders::shapeVertex, ShapeShaders::shapeFragment);
-    dotProgram_ = Gl::buildProgram(ShapeShaders::dotVertex, ShapeShaders::dotFragment);
+    const std::string dotHead = std::string("#version 330 core\nout vec4 fragment;\n") + ShapeShaders::dotCoverage;
+    dotProgram_ = Gl::buildProgram(ShapeShaders::dotVertex, (dotHead + ShapeShaders::dotFragment).c_str());
     dotTransform_ = glGetUniformLocation(dotProgram_, "transform");
     dotPixelHalf_ = glGetUniformLocation(dotProgram_, "pixelHalf");
+    pointProgram_ = Gl::buildProgram(ShapeShaders::dotPointVertex, (dotHead + ShapeShaders::dotPointFragment).c_str());
+    pointTransform_ = glGetUniformLocation(pointProgram_, "transform");
+    pointScale_ = glGetUniformLocation(pointProgram_, "scale");
+    pointSqueeze_ = glGetUniformLocation(pointProgram_, "squeeze");
+    pointViewport_ = glGetUniformLocation(pointProgram_, "viewport");
+    GLfloat sizes[2] = {1.0F, 1.0F};
+    glGetFloatv(GL_POINT_SIZE_RANGE, sizes);
+    GLint viewportLimits[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportLimits);
+    largestPoint_ = std::min<double>(sizes[1], 0.5 * (std::min(viewportLimits[0], viewportLimits[1]) -
+                                                       std::max(width_, height_)) - 2.0);
     maskProgram_ = Gl::buildProgram(ShapeShaders::maskVertex, ShapeShaders::maskFragment);
     compositeProgram_ = Gl::buildProgram(ShapeShaders::plainVertex, ShapeShaders::compositeFragment);
     shapeTransform_ = glGetUniformLocation(shapeProgram_, "transform");
@@ -75,6 +90,15 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
     for (GLuint i = 0; i < 2; ++i)
         instanced(i + 1, 4, 8, static_cast<int>(i) * 4);
+
+    // The same dots, one vertex each.
+    glGenVertexArrays(1, &pointArray_);
+    glBindVertexArray(pointArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    for (GLuint i = 0; i < 2; ++i) {
+        instanced(i + 1, 4, 8, static_cast<int>(i) * 4);
+        glVertexAttribDivisor(i + 1, 0);
+    }
 
     glGenVertexArrays(1, &maskArray_);
     glBindVertexArray(maskArray_);
@@ -110,15 +134,19 @@ ShaderPath::ShaderPath(int width, int height) : width_(width), height_(height) {
 }
 
 ShaderPath::~ShaderPath() {
+    atlas_.reset();
+    glDeleteVertexArrays(1, &textArray_);
+    glDeleteProgram(textProgram_);
     glDeleteFramebuffers(1, &maskFramebuffer_);
     glDeleteRenderbuffers(1, &maskStencil_);
     glDeleteTextures(1, &maskTexture_);
-    const GLuint arrays[] = {shapeArray_, dotArray_, maskArray_, plainArray_};
-    glDeleteVertexArrays(4, arrays);
+    const GLuint arrays[] = {shapeArray_, dotArray_, pointArray_, maskArray_, plainArray_};
+    glDeleteVertexArrays(5, arrays);
     const GLuint buffers[] = {cornerBuffer_, instanceBuffer_, plainBuffer_};
     glDeleteBuffers(3, buffers);
     glDeleteProgram(shapeProgram_);
     glDeleteProgram(dotProgram_);
+    glDeleteProgram(pointProgram_);
     glDeleteProgram(maskProgram_);
     glDeleteProgram(compositeProgram_);
 }
@@ -178,14 +206,101 @@ void ShaderPath::drawShapes(std::span<const ShapeInstance> shapes) {
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(shapes.size()));
 }
 
-void ShaderPath::drawDots(std::span<const DotInstance> dots) {
+void ShaderPath::drawDots(std::span<const DotInstance> dots, double largest) {
     if (dots.empty())
         return;
     const Gl::StateGuard guard;
-    useTransformed(dotProgram_, dotTransform_, dotPixelHalf_);
-    glBindVertexArray(dotArray_);
+    const Placement place = placement();
+    const auto& m = place.matrix;
+    // The matrix's linear part in window pixels: discs stay discs where its columns are
+    // orthogonal and of one length, as far as GL's single-precision matrices tell.
+    const double a = m[0] * place.width / 2, b = m[1] * place.height / 2, c = m[4] * place.width / 2,
+                 d = m[5] * place.height / 2;
+    const double scale = std::sqrt(a * a + b * b), tolerance = 1e-6 * scale * scale;
+    const bool round = m[3] == 0.0 && m[7] == 0.0 && m[15] == 1.0 && scale > 0.0 &&
+                       std::abs(c * c + d * d - scale * scale) <= tolerance && std::abs(a * c + b * d) <= tolerance;
+    const double sprite = largest * scale + 1.0;
+    if (!round || !(sprite <= largestPoint_)) {
+        useTransformed(dotProgram_, dotTransform_, dotPixelHalf_);
+        glBindVertexArray(dotArray_);
+        uploadInstances(dots.data(), dots.size_bytes());
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(dots.size()));
+        return;
+    }
+    useTransformed(pointProgram_, pointTransform_, -1);
+    glUniform1f(pointScale_, static_cast<float>(scale));
+    GLint view[4] = {};
+    glGetIntegerv(GL_VIEWPORT, view);
+    const int margin = static_cast<int>(std::ceil(sprite / 2.0)) + 1;
+    const GLint wide[4] = {view[0] - margin, view[1] - margin, view[2] + 2 * margin, view[3] + 2 * margin};
+    glViewport(wide[0], wide[1], wide[2], wide[3]);
+    glUniform2f(pointSqueeze_, static_cast<float>(view[2]) / static_cast<float>(wide[2]),
+                static_cast<float>(view[3]) / static_cast<float>(wide[3]));
+    glUniform4f(pointViewport_, static_cast<float>(wide[0]), static_cast<float>(wide[1]), static_cast<float>(wide[2]),
+                static_cast<float>(wide[3]));
+    // The scissor a program set still holds, within the viewport it drew to.
+    GLint box[4] = {view[0], view[1], view[2], view[3]};
+    if (glIsEnabled(GL_SCISSOR_TEST)) {
+        GLint own[4] = {};
+        glGetIntegerv(GL_SCISSOR_BOX, own);
+        const GLint left = std::max(own[0], view[0]), bottom = std::max(own[1], view[1]);
+        const GLint right = std::min(own[0] + own[2], view[0] + view[2]),
+                    top = std::min(own[1] + own[3], view[1] + view[3]);
+        box[0] = left;
+        box[1] = bottom;
+        box[2] = std::max(0, right - left);
+        box[3] = std::max(0, top - bottom);
+    }
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(box[0], box[1], box[2], box[3]);
+    // The sprite's size comes from the shader, and nothing smooths it.
+    const bool programSize = glIsEnabled(GL_PROGRAM_POINT_SIZE) != GL_FALSE;
+    const bool smooth = glIsEnabled(GL_POINT_SMOOTH) != GL_FALSE;
+    const bool sprites = glIsEnabled(GL_POINT_SPRITE) != GL_FALSE;
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glDisable(GL_POINT_SMOOTH);
+    glEnable(GL_POINT_SPRITE);
+    glBindVertexArray(pointArray_);
     uploadInstances(dots.data(), dots.size_bytes());
-    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(dots.size()));
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(dots.size()));
+    (programSize ? glEnable : glDisable)(GL_PROGRAM_POINT_SIZE);
+    (smooth ? glEnable : glDisable)(GL_POINT_SMOOTH);
+    (sprites ? glEnable : glDisable)(GL_POINT_SPRITE);
+}
+
+GlyphAtlas& ShaderPath::glyphAtlas() {
+    if (atlas_)
+        return *atlas_;
+    const Gl::StateGuard guard;
+    textProgram_ = Gl::buildProgram(TextShaders::glyphVertex, TextShaders::glyphFragment);
+    textTransform_ = glGetUniformLocation(textProgram_, "transform");
+    textOrigin_ = glGetUniformLocation(textProgram_, "origin");
+    textColour_ = glGetUniformLocation(textProgram_, "colour");
+    textGlyphs_ = glGetUniformLocation(textProgram_, "glyphs");
+    glGenVertexArrays(1, &textArray_);
+    glBindVertexArray(textArray_);
+    cornerAttribute(cornerBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+    instanced(1, 4, glyphFloats, 0);
+    instanced(2, 2, glyphFloats, 4);
+    atlas_ = std::make_unique<GlyphAtlas>();
+    return *atlas_;
+}
+
+void ShaderPath::drawGlyphs(std::span<const float> quads, double originX, double originY, Color color) {
+    if (quads.empty())
+        return;
+    GlyphAtlas& atlas = glyphAtlas();
+    const Gl::StateGuard guard;
+    useTransformed(textProgram_, textTransform_, -1); // glyphs need no pixel size; GL ignores location -1
+    glUniform2f(textOrigin_, static_cast<float>(originX), static_cast<float>(originY));
+    glUniform4f(textColour_, static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
+                static_cast<float>(color.a));
+    glUniform1i(textGlyphs_, 0);
+    glBindTexture(GL_TEXTURE_2D, atlas.texture());
+    glBindVertexArray(textArray_);
+    uploadInstances(quads.data(), quads.size_bytes());
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(quads.size() / glyphFloats));
 }
 
 } // namespace Stimulark

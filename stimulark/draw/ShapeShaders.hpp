@@ -145,33 +145,66 @@ void main() {
 }
 )";
 
-inline constexpr const char* dotFragment = R"(#version 330 core
+// A pixel's coverage by a disc, from the pixel's offset d from the centre, its half size h
+// and the radius r: four rows across the pixel, each cut exactly.
+inline constexpr const char* dotCoverage = R"(
+float discCoverage(vec2 d, float h, float r) {
+    vec2 far = abs(d) + h;
+    if (dot(far, far) <= r * r)
+        return 1.0;
+    float sum = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        float y = d.y - h + (float(k) + 0.5) * (0.5 * h);
+        float across = r * r - y * y;
+        if (across > 0.0) {
+            float reach = sqrt(across);
+            sum += max(0.0, min(reach, d.x + h) - max(-reach, d.x - h));
+        }
+    }
+    return sum / (8.0 * h);
+}
+void emitDot(float coverage, vec4 colour) {
+    if (coverage <= 0.0)
+        discard;
+    fragment = vec4(colour.rgb, colour.a * coverage);
+}
+)";
+
+inline constexpr const char* dotFragment = R"(
 in vec2 local;
 flat in vec3 disc;
 flat in vec4 dotColour;
 uniform float pixelHalf;
-out vec4 fragment;
+void main() { emitDot(discCoverage(local - disc.xy, pixelHalf, disc.z), dotColour); }
+)";
+
+// Dots as point sprites, where the matrix keeps discs round (rotation, uniform scale,
+// mirroring): far fewer vertices for the renderer than a box per dot. The sprite is the
+// dot's box in window pixels. `squeeze` places the canvas's viewport inside a wider
+// one, so that a dot whose centre is off the window is not clipped away whole; the
+// scissor keeps the window's edge.
+inline constexpr const char* dotPointVertex = R"(#version 330 core
+layout(location = 1) in vec4 dot; // centre, diameter
+layout(location = 2) in vec4 colour;
+uniform mat4 transform;
+uniform float scale; // window pixels per canvas unit
+uniform vec2 squeeze;
+uniform vec4 viewport; // the wider one
+flat out vec3 disc;    // centre and radius in window pixels
+flat out vec4 dotColour;
 void main() {
-    float h = pixelHalf, r = disc.z;
-    vec2 d = local - disc.xy;
-    float coverage = 1.0;
-    vec2 far = abs(d) + h;
-    if (dot(far, far) > r * r) {
-        float sum = 0.0;
-        for (int k = 0; k < 4; ++k) {
-            float y = d.y - h + (float(k) + 0.5) * (0.5 * h);
-            float across = r * r - y * y;
-            if (across > 0.0) {
-                float reach = sqrt(across);
-                sum += max(0.0, min(reach, d.x + h) - max(-reach, d.x - h));
-            }
-        }
-        coverage = sum / (8.0 * h);
-    }
-    if (coverage <= 0.0)
-        discard;
-    fragment = vec4(dotColour.rgb, dotColour.a * coverage);
+    vec4 place = transform * vec4(dot.xy, 0.0, 1.0);
+    gl_Position = vec4(place.xy * squeeze, place.zw);
+    disc = vec3(viewport.xy + (gl_Position.xy / gl_Position.w * 0.5 + 0.5) * viewport.zw, 0.5 * dot.z * scale);
+    dotColour = colour;
+    gl_PointSize = dot.z * scale + 1.0;
 }
+)";
+
+inline constexpr const char* dotPointFragment = R"(
+flat in vec3 disc;
+flat in vec4 dotColour;
+void main() { emitDot(discCoverage(gl_FragCoord.xy - disc.xy, 0.5, disc.z), dotColour); }
 )";
 
 // Pieces of lines and the edges of polygons, in window coordinates (pixels from the

@@ -4,6 +4,7 @@
 #include "stimulark/draw/Arguments.hpp"
 #include "stimulark/draw/ShaderPath.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -126,7 +127,7 @@ void Canvas::drawDots(std::span<const Point> centres, double diameter, Color col
     dotInstances.clear();
     for (const Point& p : centres)
         dotInstances.push_back(dot(p.x, p.y, diameter, color));
-    path.drawDots(dotInstances);
+    path.drawDots(dotInstances, diameter);
 }
 
 void Canvas::drawDots(std::span<const Dot> dots) {
@@ -136,9 +137,12 @@ void Canvas::drawDots(std::span<const Dot> dots) {
     }
     ShaderPath& path = shaderPath();
     dotInstances.clear();
-    for (const Dot& d : dots)
+    double largest = 0.0;
+    for (const Dot& d : dots) {
         dotInstances.push_back(dot(d.x, d.y, d.diameter, d.color));
-    path.drawDots(dotInstances);
+        largest = std::max(largest, d.diameter);
+    }
+    path.drawDots(dotInstances, largest);
 }
 
 } // namespace Stimulark

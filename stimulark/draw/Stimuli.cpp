@@ -140,7 +140,7 @@ void Canvas::drawGabors(std::span<const Gabor> patches, Color mean) {
         clipping = clipping || mayClip(mean, g.contrast);
     }
     drawCounted(floatOn_, StimulusPath::ADD, clipping, clipCounter(),
-                [&](StimulusPath::Mode mode) { path.drawPatches(patchInstances, false, mean, mode); });
+                [&](StimulusPath::Mode mode) { path.drawPatches(patchInstances, StimulusPath::GABOR, mean, mode); });
 }
 
 void Canvas::drawGrating(const Grating& grating, Color mean) {
@@ -164,8 +164,9 @@ void Canvas::drawGrating(const Grating& grating, Color mean) {
                                     grating.orientation, grating.spatialFrequency, grating.phase, grating.contrast);
     p.envelope[0] = static_cast<float>(grating.apertureRadius);
     p.envelope[1] = static_cast<float>(grating.apertureEdge);
+    const StimulusPath::Shape shape = grating.apertureRadius > 0.0 ? StimulusPath::APERTURE : StimulusPath::GRATING;
     drawCounted(floatOn_, StimulusPath::FLOAT, mayClip(mean, grating.contrast), clipCounter(),
-                [&](StimulusPath::Mode mode) { path.drawPatches({&p, 1}, true, mean, mode); });
+                [&](StimulusPath::Mode mode) { path.drawPatches({&p, 1}, shape, mean, mode); });
 }
 
 void Canvas::drawNoise(const Rectangle& area, int pixelSize, int kind, double contrast, Color mean, unsigned seed) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <span>
 
 namespace Stimulark {
@@ -29,49 +30,54 @@ struct NoiseField {
     double contrast = 0.0;
 };
 
-// A canvas's gratings, Gabor patches and noise: their programs and buffers, made in its
-// rendering context on first use and deleted with it. They draw in window pixels and leave
-// the GL state as they found it.
+// A canvas's gratings, Gabor patches and noise: their programs, one for each variant and
+// made on first use, and their buffers, all in its rendering context and deleted with it.
+// They draw in window pixels and leave the GL state as they found it.
 class StimulusPath {
 public:
     // ROUNDED to the 8-bit buffer; COUNT the fragments out of range, drawing nothing;
     // FLOAT values as they are; ADD their deviation from the mean.
     enum Mode { ROUNDED = 0, COUNT = 1, FLOAT = 2, ADD = 3 };
+    enum Shape { GABOR = 0, GRATING = 1, APERTURE = 2 };
 
     StimulusPath(int width, int height);
     ~StimulusPath();
     StimulusPath(const StimulusPath&) = delete;
     StimulusPath& operator=(const StimulusPath&) = delete;
 
-    // Gabor patches (or one grating), in one instanced draw.
-    void drawPatches(std::span<const PatchInstance> patches, bool grating, Color mean, Mode mode);
+    // Gabor patches, or one grating, in one instanced draw.
+    void drawPatches(std::span<const PatchInstance> patches, Shape shape, Color mean, Mode mode);
     void drawNoise(const NoiseField& field, Color mean, Mode mode);
     // Whether a noise field of these parameters may draw a level out of range.
     bool noiseMayClip(const NoiseField& field, Color mean);
 
 private:
+    struct Program {
+        unsigned name = 0;
+        int window = -1, mean = -1, seed = -1, cellSize = -1, firstCell = -1, cellOffset = -1, firstPixel = -1,
+            thresholds = -1, reversed = -1, base = -1, slope = -1, lowLevel = -1, highLevel = -1, contrast = -1;
+        unsigned levels = 0; // the levels it was given last
+    };
+    // The program of a variant, built with its #defines on first use.
+    Program& program(int key, const char* vertex, const char* fragment, const char* defines);
+    void drawBoxes(const void* instances, std::size_t bytes, int count);
     // The levels of uniform and binary noise for one mean and contrast, kept while they
     // stay the same.
     void prepareLevels(int kind, double contrast, Color mean);
 
     int width_, height_;
-    unsigned patchProgram_ = 0, noiseProgram_ = 0, array_ = 0, corners_ = 0, instances_ = 0, thresholds_ = 0;
+    std::map<int, Program> programs_;
+    unsigned array_ = 0, corners_ = 0, instances_ = 0;
     std::size_t capacity_ = 0;
-    struct {
-        int window, mode, mean, grating;
-    } patch_{};
-    struct {
-        int window, mode, mean, kind, seed, cellSize, firstCell, cellOffset, box, thresholds, channels, reversed, base,
-            slope, lowLevel, highLevel, contrast;
-    } noise_{};
-    // The levels prepared last.
+    // The levels prepared last, and their number.
+    unsigned levels_ = 0;
     int levelsKind_ = -1;
     double levelsContrast_ = 0.0;
     Color levelsMean_;
     int channels_ = 1;
-    bool reversed_ = false;
+    bool reversed_ = false, wide_ = false, levelsMayClip_ = false;
+    std::array<std::uint32_t, 257 * 3> thresholds_{};
     std::array<float, 3> base_{}, slope_{}, low_{}, high_{};
-    bool levelsMayClip_ = false;
 };
 
 } // namespace Stimulark

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <string_view>
 
 // The operating system's file and time services that the portable code needs
@@ -25,5 +26,11 @@ std::size_t driveDesignatorLength(std::string_view path);
 
 // The local time of a moment; false when the system cannot tell it.
 bool localTime(std::time_t moment, std::tm& local);
+
+#ifdef _WIN32
+// The system's font folder, the subfolder Fonts of the Windows folder, with a closing
+// backslash; empty when Windows cannot tell it. Elsewhere fontconfig knows the fonts.
+std::string systemFontsFolder();
+#endif
 
 } // namespace Stimulark

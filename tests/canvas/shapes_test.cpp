@@ -190,6 +190,36 @@ TEST_F(Shapes, DotsAreSeparateDiscsOfTheirOwnSizes) {
               std::pair(std::uint32_t{0x00FF00}, std::uint32_t{0x00FF00}));
 }
 
+// A dot whose centre is off the window still shows its part on it; the GL matrix scales dots, round where
+// it keeps circles round (and beyond the display's largest point sprite) and as ellipses where it does not.
+TEST_F(Shapes, DotsFollowTheMatrixAndCrossTheWindowsEdge) {
+    const Dot edge{-1.5, 300.0, 8.0, Color::white};
+    canvas->drawDots({&edge, 1});
+    // The disc's part right of the window's left edge, x = -0.5, by strips of 1/1000 pixel.
+    double inside = 0.0;
+    for (int k = 0; k < 3000; ++k) {
+        const double x = -0.5 + (k + 0.5) / 1000.0 - edge.x;
+        inside += x * x < 16.0 ? 2.0 * std::sqrt(16.0 - x * x) / 1000.0 : 0.0;
+    }
+    EXPECT_NEAR(area(0, 290, 6, 21), inside, 0.01 * inside);
+
+    const Dot small{100.0, 100.0, 5.0, Color::white}, large{300.0, 200.0, 200.0, Color::white};
+    glPushMatrix();
+    glScaled(2.0, 2.0, 1.0);
+    canvas->drawDots({&small, 1});
+    canvas->drawDots({&large, 1});
+    glPopMatrix();
+    EXPECT_NEAR(area(190, 190, 21, 21), pi * 25.0, 0.01 * pi * 25.0);
+    EXPECT_NEAR(area(390, 190, 421, 421), pi * 200.0 * 200.0, 0.005 * pi * 200.0 * 200.0);
+    glPushMatrix();
+    glScaled(2.0, 1.0, 1.0);
+    canvas->drawDots({&small, 1});
+    glPopMatrix();
+    // A stretched pixel is taken as a square of its area, so the edge is a little off.
+    EXPECT_NEAR(area(190, 90, 21, 21), pi * 5.0 * 2.5, 0.03 * pi * 12.5);
+    EXPECT_EQ(area(190, 80, 21, 5), 0.0) << "an ellipse, 5 pixels high";
+}
+
 // Shapes leave the fixed-function drawing as it was, work again on a later canvas, and refuse what they cannot
 // draw.
 TEST_F(Shapes, LeaveTheCanvasAsTheyFoundItAndRefuseWhatTheyCannotDraw) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -189,6 +191,24 @@ TEST_P(Stimuli, NoiseIsTheSameOnTheGpuAsOnTheCpu) {
     }
 }
 
+// Cells of 10^8 pixels whose corner lies on the canvas: the float quotient alone would put the
+// pixels just before the corner into the next cell.
+TEST_P(Stimuli, HugeNoiseCellsEndWhereTheCpuEndsThem) {
+    const int cell = 100000000;
+    const Rectangle area = Rectangle().set(4.0 - cell, 3.0 - cell, 40.0, 30.0);
+    canvas->clear(Color::black, BACK_BUFFER);
+    canvas->drawNoise(area, cell, NOISE_UNIFORM, 0.9, mean, 5U);
+    take();
+    Image cpu(canvas->width, canvas->height, RGB, BYTE);
+    cpu.clear(Color::black);
+    cpu.fillNoise(area, cell, NOISE_UNIFORM, 0.9, mean, 5U);
+    int differing = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 42; ++x)
+            differing += level(x, y, 1) != static_cast<int>(std::lround(cpu.getPixel(x, y).g * 255)) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+}
+
 // Seeded noise changes with the seed and not otherwise.
 TEST_P(Stimuli, NoiseRepeatsItsSeed) {
     const Rectangle area(0.0, 0.0, 99.0, 99.0);
@@ -245,6 +265,24 @@ TEST_F(DisplayTest, TheFloatBufferTakesEverythingTheCanvasDraws) {
 }
 
 // Dithered, a level between two of the display's comes out as their mix; rounded, as the nearer one.
+// Run in a fresh process whose display has no atomic counters: the conversion counts in a
+// pass of its own, as many pixels (binary noise of contrast 1.5 clips every one).
+[[noreturn]] void countWithoutAtomicCounters() {
+    ::setenv("MESA_GL_VERSION_OVERRIDE", "3.3COMPAT", 1);
+    ::setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_shader_atomic_counters", 1);
+    Clock::initializeFrequency();
+    Canvas canvas(0);
+    canvas.setFloatBuffer(true);
+    canvas.drawNoise(Rectangle(0.0, 0.0, 9.0, 9.0), 1, NOISE_BINARY, 1.5, Color(0.5), 3U);
+    canvas.flip(1);
+    std::fprintf(stderr, "%lld clipped", canvas.clippedPixels());
+    std::exit(0);
+}
+
+TEST(StimuliDeathTest, TheConversionCountsWithoutAtomicCounters) {
+    EXPECT_EXIT(countWithoutAtomicCounters(), testing::ExitedWithCode(0), "^100 clipped$");
+}
+
 TEST_F(DisplayTest, DitheringKeepsTheMeanLevel) {
     canvas->setFloatBuffer(true);
     const double requested = 127.3 / 255.0;

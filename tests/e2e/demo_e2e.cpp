@@ -49,6 +49,8 @@ const std::string reactionExecutable = setting("STIMULARK_E2E_REACTION_TIME", RE
 const std::string rotatedPictureExecutable = setting("STIMULARK_E2E_ROTATED_PICTURE", ROTATED_PICTURE_EXECUTABLE);
 const std::string droppedFramesExecutable = setting("STIMULARK_E2E_DROPPED_FRAMES", DROPPED_FRAMES_EXECUTABLE);
 const std::string randomDotsExecutable = setting("STIMULARK_E2E_RANDOM_DOTS", RANDOM_DOTS_EXECUTABLE);
+const std::string orientationExecutable = setting("STIMULARK_E2E_ORIENTATION", ORIENTATION_EXECUTABLE);
+const std::string instructionsExecutable = setting("STIMULARK_E2E_INSTRUCTIONS", INSTRUCTIONS_EXECUTABLE);
 
 // A program started from a fresh folder with its standard error in a file there and notifications on standard
 // error only, never a box nobody dismisses. Killed if still running at the end, so a failing test leaves nothing.
@@ -309,6 +311,34 @@ TEST(ReadmeExample, ReactionTimesAreTakenFromTheSquaresOnsetToThePress) {
     }
 }
 
+// Six trials answered with F: the CSV tells the tilt, whether F was right, the time from the patch's onset and
+// that no pixel of the patch was out of range.
+TEST(ReadmeExample, OrientationDiscriminationTimesAnswersFromTheGaborsOnset) {
+    Program run;
+    run.start(orientationExecutable);
+    const PixelBlock shown = waitForScreen(run, [](const PixelBlock& s) {
+        const auto inked = [](std::uint32_t p) { return !isGrey128(p); };
+        return isGrey128(s.at(400, 383)) && measure(s, inked, true).count > 2000;
+    });
+    const Area patch = measure(shown, [](std::uint32_t p) { return !isGrey128(p); }, true);
+    EXPECT_TRUE(patch.maxX - patch.minX < 103 && patch.maxY - patch.minY < 103) << "4 degrees: 102 pixels, not " << patch.minX << ".." << patch.maxX << ", " << patch.minY << ".." << patch.maxY;
+    for (int press = 0; press < 20 && !run.exitCode(700ms); ++press)
+        xdotool("key f");
+    ASSERT_EQ(run.exitCode(startLimit), std::optional<int>(0)) << run.err();
+    const std::vector<std::string> lines = split(run.out(), run.newline);
+    ASSERT_EQ(lines.size(), 7u) << "a header and six trials: " << run.out();
+    EXPECT_EQ(lines[0], "trial,tilt_deg,key,correct,reaction_ms,clipped_pixels,onset_source");
+    const char* tilts[] = {"+10", "-10", "-10", "+10", "-10", "+10"};
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> row = split(lines[i], ",");
+        ASSERT_TRUE(row.size() == 7 && isDecimal(row[4], 1)) << lines[i];
+        const std::string correct = tilts[i - 1][0] == '-' ? "1" : "0";
+        EXPECT_EQ(row[0] + row[1] + row[2] + row[3] + row[5] + row[6],
+                  std::to_string(i) + tilts[i - 1] + "F" + correct + "0swap completion");
+        EXPECT_TRUE(std::stod(row[4]) > 0.0 && std::stod(row[4]) < 1500.0) << lines[i];
+    }
+}
+
 // Without a retrace (Xvfb, and Wine on it) no refresh rate can be measured, so the timing guide's dropped-frame
 // example refuses to count, with a notification, and ends normally.
 TEST(ReadmeExample, DroppedFramesAreCountedOnlyWhereTheDisplayHasARetrace) {
@@ -335,6 +365,54 @@ TEST(ReadmeExample, RandomDotsMoveInTheirDiscAroundTheFixationDot) {
     EXPECT_FALSE(grabScreen() == first) << "the dots moved";
     xdotool("key Escape");
     EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+}
+
+// The rows of text on the grey screen, as bands of rows with ink, each with its first and last inked column.
+struct Band {
+    int top, bottom, left, right;
+};
+std::vector<Band> textBands(const PixelBlock& s) {
+    std::vector<Band> bands;
+    for (int y = 0; y < s.height(); ++y) {
+        int left = s.width, right = -1;
+        for (int x = 0; x < s.width; ++x)
+            if (!isGrey128(s.at(x, y))) {
+                left = std::min(left, x);
+                right = x;
+            }
+        if (right < 0)
+            continue;
+        if (bands.empty() || bands.back().bottom != y - 1)
+            bands.push_back({y, y, left, right});
+        bands.back() = {bands.back().top, y, std::min(bands.back().left, left), std::max(bands.back().right, right)};
+    }
+    return bands;
+}
+
+// The instructions stand in the middle of the grey screen, each line centred and no wider than 600 pixels, the
+// last apart from the rest; the space bar ends the program.
+TEST(ReadmeExample, InstructionsAreWrappedAndCentredUntilTheSpaceBar) {
+    Program run;
+    run.start(instructionsExecutable);
+    const auto textShown = [](const PixelBlock& s) {
+        return s.pixels.size() == 1024 * 768 && isGrey128(s.at(5, 5)) && measure(s, isWhite, true).count > 500;
+    };
+    const PixelBlock shot = waitForScreen(run, textShown);
+    ASSERT_TRUE(textShown(shot)) << run.err();
+    const std::vector<Band> lines = textBands(shot);
+    ASSERT_GE(lines.size(), 3u);
+    for (const Band& line : lines) {
+        EXPECT_LE(line.right - line.left + 1, 600) << "the line at " << line.top;
+        EXPECT_NEAR((line.left + line.right) / 2.0, centerX, 3.0) << "the line at " << line.top;
+    }
+    EXPECT_NEAR((lines.front().top + lines.back().bottom) / 2.0, centerY, 1.5) << "the block, centred";
+    const int lastGap = lines.back().top - lines[lines.size() - 2].bottom;
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+        EXPECT_LT(lines[i].top - lines[i - 1].bottom, lastGap) << "an empty line before the last";
+
+    xdotool("key space");
+    EXPECT_EQ(run.exitCode(exitLimit), std::optional<int>(0)) << run.err();
+    EXPECT_EQ(run.err(), "");
 }
 
 TEST(ReadmeExample, DrawsItsSquareOnExactPixelsUntilEscape) {

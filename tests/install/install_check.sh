@@ -22,12 +22,12 @@ cp -r "$source/tests/install/consumer" "$work/consumer"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Runs a built program (the command line up to it), which draws a red square on
-# blue and reports it.
+# blue and a word in the default font and reports them.
 check_run() {
     local out
     out=$("$@" first "last argument") || fail "$* exited with $?"
     out=${out%$'\r'} # Windows' C runtime ends the line with CR LF
-    local want="version $version; 3 arguments, last last argument; centre 1 0 0; corner 0 0 1"
+    local want="version $version; 3 arguments, last last argument; centre 1 0 0; corner 0 0 1; text 1 line, inked"
     [[ $out == "$want" ]] || fail "$* printed \"$out\", expected \"$want\""
     echo "ran: $out"
 }
@@ -138,13 +138,17 @@ deb)
     pkg_config_build "$(pc_folder "$work/root")" "$work/consumer-pc"
     check_run "$work/consumer-pc"
 
+    # Besides those, the default font's package, which fontconfig finds at run time.
     declared=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed -E 's/\(.*\)//; s/ //g' | sort -u)
-    needed=$(for lib in $(PKG_CONFIG_PATH=$(pc_folder "$work/root") pkg-config --libs-only-l stimulark); do
-        name=${lib#-l}
-        [[ $name == stimulark ]] && continue
-        file=$(realpath -s "$(g++ -print-file-name="lib$name.so")")
-        dpkg -S "$file" | cut -d: -f1
-    done | sort -u)
+    needed=$({
+        echo fonts-dejavu-core
+        for lib in $(PKG_CONFIG_PATH=$(pc_folder "$work/root") pkg-config --libs-only-l stimulark); do
+            name=${lib#-l}
+            [[ $name == stimulark ]] && continue
+            file=$(realpath -s "$(g++ -print-file-name="lib$name.so")")
+            dpkg -S "$file" | cut -d: -f1
+        done
+    } | sort -u)
     [[ $declared == "$needed" ]] ||
         fail "the package depends on [$(echo $declared)] but its libraries need [$(echo $needed)]"
     echo "depends: $(echo $declared)"

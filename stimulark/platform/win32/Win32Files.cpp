@@ -1,5 +1,7 @@
 #include "stimulark/platform/FileServices.hpp"
 
+#include "stimulark/platform/win32/WindowsApi.hpp"
+
 #include <direct.h>
 #include <sys/stat.h>
 
@@ -36,5 +38,16 @@ std::size_t driveDesignatorLength(std::string_view path) {
 }
 
 bool localTime(std::time_t moment, std::tm& local) { return localtime_s(&local, &moment) == 0; }
+
+std::string systemFontsFolder() {
+    char folder[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    std::string path(folder, length);
+    if (path.back() != '\\')
+        path += '\\';
+    return path + "Fonts\\";
+}
 
 } // namespace Stimulark
