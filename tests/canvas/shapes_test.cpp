@@ -252,9 +252,7 @@ TEST_F(Shapes, LeaveTheCanvasAsTheyFoundItAndRefuseWhatTheyCannotDraw) {
 }
 
 // On a context that says 2.1 the shapes refuse, naming what the display offers, and the fixed-function drawing
-// still works. The test canvas.old_context runs this with MESA_GL_VERSION_OVERRIDE=2.1: Mesa takes the
-// variable from the environment the process started with, which under Wine is the Linux side's and out of the
-// Windows side's reach.
+// still works. The test canvas.old_context runs this with MESA_GL_VERSION_OVERRIDE=2.1.
 TEST(ShapesOnAnOldContext, AreRefusedByName) {
     const char* override = std::getenv("MESA_GL_VERSION_OVERRIDE");
     if (!override || std::string(override) != "2.1")
