@@ -21,6 +21,9 @@ export WINEPREFIX WINEDEBUG=-all STIMULARK_NOTIFICATIONS=stderr
 "$wine_dir/wineserver" -p
 trap '"$wine_dir/wineserver" -k 2>/dev/null || true' EXIT
 "$wine_dir/wine64" wineboot </dev/null >/dev/null 2>&1
+# shellcheck source=scripts/lib/wine-fonts.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-fonts.sh"
+wine_fonts "$WINEPREFIX"
 # Without a window manager, which Xvfb lacks, Wine waits 2 s for one to let go of
 # each full-screen window it closes; windows that no manager handles need no wait.
 "$wine_dir/wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1

@@ -209,6 +209,10 @@ windows)
     "$wine_dir/wine64" wineboot -i </dev/null >"$work/wineboot.log" 2>&1 ||
         { cat "$work/wineboot.log"; fail "making a Wine prefix failed"; }
     "$wine_dir/wineserver" -w
+    # The program draws in the default font.
+    # shellcheck source=scripts/lib/wine-fonts.sh
+    source "$source/scripts/lib/wine-fonts.sh"
+    wine_fonts "$WINEPREFIX"
     check_run "$wine_dir/wine64" "$work/build/consumer.exe"
     ;;
 *) fail "unknown mode $mode" ;;

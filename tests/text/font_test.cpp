@@ -13,6 +13,10 @@
 #include <fstream>
 #include <type_traits>
 
+#ifdef _WIN32
+#include "stimulark/platform/win32/WindowsApi.hpp"
+#endif
+
 namespace Stimulark::Testing {
 namespace {
 
@@ -58,14 +62,34 @@ TEST(Font, PathsTakeThePlaceholders) {
               std::vector({direct.left, direct.top, direct.right, direct.bottom}));
 }
 
-// On Linux the default font is DejaVu Sans: it lays text out exactly as the file does.
-TEST(Font, TheDefaultFontIsDejaVuSansAtTheSizeAsked) {
+#ifdef _WIN32
+// On Windows the default font is the first of Segoe UI, Arial and Tahoma in the system's fonts folder (under Wine
+// Tahoma, Wine's own, which the test scripts link into the prefix's empty folder).
+std::string expectedDefaultFont() {
+    char windows[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    for (const char* name : {"segoeui.ttf", "arial.ttf", "tahoma.ttf"}) {
+        const std::string path = std::string(windows, length) + "\\Fonts\\" + name;
+        if (std::filesystem::is_regular_file(path))
+            return path;
+    }
+    return {};
+}
+#else
+// On Linux the default font is DejaVu Sans.
+std::string expectedDefaultFont() { return dejaVuSans; }
+#endif
+
+// The default font lays text out exactly as its file does.
+TEST(Font, TheDefaultFontIsTheSystemsAtTheSizeAsked) {
+    const std::string expected = expectedDefaultFont();
+    ASSERT_FALSE(expected.empty()) << "none of segoeui.ttf, arial.ttf and tahoma.ttf in the fonts folder";
     const Font font = Font::defaultFont(24.0);
-    const Font dejaVu(dejaVuSans, 24.0);
-    const Rectangle a = font.measure("Sphinx of black quartz"), b = dejaVu.measure("Sphinx of black quartz");
+    const Font file(expected, 24.0);
+    const Rectangle a = font.measure("Sphinx of black quartz"), b = file.measure("Sphinx of black quartz");
     EXPECT_EQ(std::vector({a.left, a.top, a.right, a.bottom}), std::vector({b.left, b.top, b.right, b.bottom}));
     EXPECT_EQ(font.pixelSize(), 24.0);
-    EXPECT_EQ(std::pair(font.ascent(), font.lineHeight()), std::pair(dejaVu.ascent(), dejaVu.lineHeight()));
+    EXPECT_EQ(std::pair(font.ascent(), font.lineHeight()), std::pair(file.ascent(), file.lineHeight()));
     EXPECT_GT(font.lineHeight(), font.ascent());
     EXPECT_GT(font.ascent(), 12.0);
 }
