@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <functional>
 #include <numeric>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -249,24 +248,6 @@ TEST_F(Shapes, LeaveTheCanvasAsTheyFoundItAndRefuseWhatTheyCannotDraw) {
               outOfRange + "the arc angle is out of range.");
     const Dot badDot{1.0, 1.0, -2.0, Color::white};
     EXPECT_EQ(failureMessage([&] { canvas->drawDots({&badDot, 1}); }), outOfRange + "a dot's diameter is out of range.");
-}
-
-// On a context that says 2.1 the shapes refuse, naming what the display offers, and the fixed-function drawing
-// still works. The test canvas.old_context runs this with MESA_GL_VERSION_OVERRIDE=2.1.
-TEST(ShapesOnAnOldContext, AreRefusedByName) {
-    const char* override = std::getenv("MESA_GL_VERSION_OVERRIDE");
-    if (!override || std::string(override) != "2.1")
-        GTEST_SKIP() << "run by the test canvas.old_context, with MESA_GL_VERSION_OVERRIDE=2.1";
-    Clock::initializeFrequency();
-    Canvas canvas(0);
-    const std::string refusal =
-        failureMessage([&] { canvas.fillOval(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white); });
-    EXPECT_TRUE(std::regex_match(refusal, std::regex(R"(Stimulark::Canvas \[API ERROR\] OpenGL 3\.3 is needed for )"
-                                                     R"(this drawing; the display offers 2\.1 Mesa [0-9.]+\.)")))
-        << refusal;
-    canvas.clear(Color::black, BACK_BUFFER);
-    canvas.fillRect(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white);
-    EXPECT_EQ(pixelAt(4, 4), white);
 }
 
 } // namespace

@@ -265,21 +265,6 @@ TEST_F(DisplayTest, TheFloatBufferTakesEverythingTheCanvasDraws) {
 }
 
 // Dithered, a level between two of the display's comes out as their mix; rounded, as the nearer one.
-// On a display without atomic counters the conversion counts in a pass of its own, as many pixels (binary noise
-// of contrast 1.5 clips every one). The test canvas.no_atomic_counters runs this with Mesa's variables that take
-// them away: Mesa reads them from the environment the process started with, under Wine the Linux side's.
-TEST(StimuliWithoutAtomicCounters, TheConversionCountsInAPassOfItsOwn) {
-    const char* extensions = std::getenv("MESA_EXTENSION_OVERRIDE");
-    if (!extensions || std::string(extensions) != "-GL_ARB_shader_atomic_counters")
-        GTEST_SKIP() << "run by the test canvas.no_atomic_counters, with MESA_EXTENSION_OVERRIDE set";
-    Clock::initializeFrequency();
-    Canvas canvas(0);
-    canvas.setFloatBuffer(true);
-    canvas.drawNoise(Rectangle(0.0, 0.0, 9.0, 9.0), 1, NOISE_BINARY, 1.5, Color(0.5), 3U);
-    canvas.flip(1);
-    EXPECT_EQ(canvas.clippedPixels(), 100);
-}
-
 TEST_F(DisplayTest, DitheringKeepsTheMeanLevel) {
     canvas->setFloatBuffer(true);
     const double requested = 127.3 / 255.0;
