@@ -4,7 +4,9 @@
 // The same cases judge another build of the programs, e.g. the Windows one under Wine, when these are set:
 //   STIMULARK_E2E_RUNNER                 a program that starts each of them (its path first, then theirs)
 //   STIMULARK_E2E_GYRDEX, STIMULARK_E2E_FIRST_EXPERIMENT, STIMULARK_E2E_REACTION_TIME,
-//   STIMULARK_E2E_ROTATED_PICTURE        the programs in place of this build's
+//   STIMULARK_E2E_ROTATED_PICTURE, STIMULARK_E2E_DROPPED_FRAMES, STIMULARK_E2E_RANDOM_DOTS,
+//   STIMULARK_E2E_ORIENTATION, STIMULARK_E2E_INSTRUCTIONS
+//                                        the programs in place of this build's
 
 #include "stimulark/image/Image.hpp"
 #include "support/Screen.hpp"
