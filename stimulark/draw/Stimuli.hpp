@@ -44,8 +44,8 @@ struct Grating {
 /// Where the observer sits: the visible width of the screen and the eye's distance from
 /// it, both in centimetres.
 struct ViewingGeometry {
-    double screenWidthCm = 0.0;
-    double distanceCm = 0.0;
+    double screenWidthCm = 0.0; ///< the width of the screen's visible picture
+    double distanceCm = 0.0;    ///< from the eye to the screen's centre
 };
 
 } // namespace Stimulark
