@@ -5,7 +5,6 @@
 #include "canvas/display_canvas.hpp"
 
 #include <cstdlib>
-#include <regex>
 #include <string>
 
 namespace Stimulark::Testing {
@@ -26,8 +25,11 @@ TEST(OldContext, ShapesAreRefusedByName) {
     Canvas canvas(0);
     const std::string refusal =
         failureMessage([&] { canvas.fillOval(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white); });
-    EXPECT_TRUE(std::regex_match(refusal, std::regex(R"(Stimulark::Canvas \[API ERROR\] OpenGL 3\.3 is needed for )"
-                                                     R"(this drawing; the display offers 2\.1 Mesa [0-9.]+\.)")))
+    const std::string start =
+        "Stimulark::Canvas [API ERROR] OpenGL 3.3 is needed for this drawing; the display offers 2.1 Mesa ";
+    const std::string version = refusal.starts_with(start) ? refusal.substr(start.size()) : "";
+    EXPECT_TRUE(version.size() > 1 && version.back() == '.' &&
+                version.find_first_not_of("0123456789.") == std::string::npos)
         << refusal;
     canvas.clear(Color::black, BACK_BUFFER);
     canvas.fillRect(Rectangle(0.0, 0.0, 9.0, 9.0), Color::white);
